@@ -1,0 +1,7 @@
+#include "base/version.h"
+
+namespace zoras {
+
+std::string FileVersion() { return ZORAS_FILE_VERSION; }
+
+}  // namespace zoras
