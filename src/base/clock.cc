@@ -15,7 +15,8 @@ TDateTime Now() {
   using namespace std::chrono;
   const auto now = system_clock::now();
   const std::time_t secs = system_clock::to_time_t(now);
-  const int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+  const int ms =
+      static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
   std::tm local{};
   localtime_r(&secs, &local);
   return TDateTime::TryEncode({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,

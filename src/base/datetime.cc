@@ -4,7 +4,7 @@ namespace zoras {
 namespace {
 
 // Days from 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+constexpr int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
   y -= m <= 2;
   const int64_t era = (y >= 0 ? y : y - 399) / 400;
   const unsigned yoe = static_cast<unsigned>(y - era * 400);
@@ -28,7 +28,9 @@ void CivilFromDays(int64_t z, int* y, int* m, int* d) {
   *d = static_cast<int>(dd);
 }
 
-const int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
+// constexpr, so that TDateTime constants of other files may use it during static
+// initialisation.
+constexpr int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
 
 int64_t FloorDiv(int64_t a, int64_t b) {
   int64_t q = a / b;
@@ -54,8 +56,8 @@ std::optional<TDateTime> TDateTime::TryEncodeDate(int year, int month, int day) 
 }
 
 std::optional<TDateTime> TDateTime::TryEncodeTime(int hour, int minute, int second, int msec) {
-  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 ||
-      msec < 0 || msec > 999)
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 ||
+      msec > 999)
     return std::nullopt;
   return TDateTime(((hour * 60LL + minute) * 60 + second) * 1000 + msec);
 }

@@ -30,19 +30,84 @@ inline constexpr TMessage ecZORASVersion{"ecZORASVersion", "ZORAS verzija %s"};
 
 // Conversions of text to values
 inline constexpr TMessage ecInvalidInteger{"SInvalidInteger", "'%s' is not a valid integer value"};
-inline constexpr TMessage ecInvalidFloat{"SInvalidFloat", "'%s' is not a valid floating point value"};
+inline constexpr TMessage ecInvalidFloat{"SInvalidFloat",
+                                         "'%s' is not a valid floating point value"};
 inline constexpr TMessage ecInvalidDate{"SInvalidDate", "'%s' is not a valid date"};
 inline constexpr TMessage ecInvalidTime{"SInvalidTime", "'%s' is not a valid time"};
-inline constexpr TMessage ecInvalidDateTime{"SInvalidDateTime", "'%s' is not a valid date and time"};
+inline constexpr TMessage ecInvalidDateTime{"SInvalidDateTime",
+                                            "'%s' is not a valid date and time"};
 inline constexpr TMessage ecInvalidBoolean{"SInvalidBoolean", "'%s' is not a valid boolean value"};
 
 // Data packets
 inline constexpr TMessage ecFieldNotFound{"SFieldNotFound", "Field '%s' not found"};
 inline constexpr TMessage ecListIndexError{"SListIndexError", "List index out of bounds (%d)"};
+inline constexpr TMessage ecDuplicateFieldName{"SDuplicateFieldName", "Duplicate field name '%s'"};
+inline constexpr TMessage ecDataSetClosed{"SDataSetClosed",
+                                          "Cannot perform this operation on a closed dataset"};
+inline constexpr TMessage ecDataSetEmpty{"SDataSetEmpty",
+                                         "Cannot perform this operation on an empty dataset"};
+inline constexpr TMessage ecFieldRangeError{
+    "SFieldRangeError", "%s is not a valid value for field '%s'. The allowed range is %s to %s"};
+inline constexpr TMessage ecPacketNotFound{"SPacketNotFound", "Packet '%s' not found"};
+// Data packet reader
+inline constexpr TMessage ecPacketMalformed{"SPacketMalformed",
+                                            "Malformed data packet at line %d, column %d: %s"};
+inline constexpr TMessage ecPacketInvalidUtf8{"SPacketInvalidUtf8",
+                                              "Invalid UTF-8 in data packet at line %d, column %d"};
+inline constexpr TMessage ecPacketOutsideRoot{"SPacketOutsideRoot",
+                                              "text outside the root element"};
+inline constexpr TMessage ecPacketSecondRoot{"SPacketSecondRoot", "a second root element"};
+inline constexpr TMessage ecPacketDoctype{
+    "SPacketDoctype", "A data packet must not contain a document type declaration"};
+inline constexpr TMessage ecPacketEncoding{"SPacketEncoding",
+                                           "Unsupported data packet encoding '%s'"};
+inline constexpr TMessage ecPacketNoDataPacket{
+    "SPacketNoDataPacket", "The text is not a data packet (no DATAPACKET element)"};
+inline constexpr TMessage ecPacketNoFields{
+    "SPacketNoFields", "The data packet has no field definitions (METADATA/FIELDS)"};
+inline constexpr TMessage ecPacketFieldNoName{"SPacketFieldNoName",
+                                              "Field %d of the data packet has no attrname"};
+inline constexpr TMessage ecPacketFieldType{"SPacketFieldType",
+                                            "Unknown type '%s' of field '%s' in data packet"};
+inline constexpr TMessage ecPacketFieldAttr{"SPacketFieldAttr",
+                                            "Invalid %s '%s' of field '%s' in data packet"};
+inline constexpr TMessage ecPacketBadValue{
+    "SPacketBadValue", "Invalid value '%s' of field '%s' in row %d of data packet"};
+// Multi-packet responses
+inline constexpr TMessage ecMultiPacketMalformed{"SMultiPacketMalformed",
+                                                 "Invalid multi-packet text at offset %d: %s"};
+inline constexpr TMessage ecMultiPacketBeginExpected{"SMultiPacketBeginExpected",
+                                                     "begin marker expected"};
+inline constexpr TMessage ecMultiPacketEndMissing{"SMultiPacketEndMissing",
+                                                  "end marker of packet '%s' missing"};
+inline constexpr TMessage ecMultiPacketEndMismatch{"SMultiPacketEndMismatch",
+                                                   "end marker '%s' does not match packet '%s'"};
+// Filter expressions of in-memory tables
+inline constexpr TMessage ecFilterError{"SFilterError",
+                                        "Filter expression error at position %d: %s"};
+inline constexpr TMessage ecFilterUnexpectedEnd{"SFilterUnexpectedEnd",
+                                                "unexpected end of expression"};
+inline constexpr TMessage ecFilterUnexpected{"SFilterUnexpected", "unexpected '%s'"};
+inline constexpr TMessage ecFilterExpected{"SFilterExpected", "'%s' expected"};
+inline constexpr TMessage ecFilterOperandExpected{"SFilterOperandExpected",
+                                                  "field name or literal expected"};
+inline constexpr TMessage ecFilterOperatorExpected{"SFilterOperatorExpected",
+                                                   "comparison operator, IN or IS expected"};
+inline constexpr TMessage ecFilterUnterminatedText{"SFilterUnterminatedText",
+                                                   "unterminated text literal"};
+inline constexpr TMessage ecFilterUnterminatedName{"SFilterUnterminatedName",
+                                                   "unterminated field name"};
+inline constexpr TMessage ecFilterBadNumber{"SFilterBadNumber", "invalid number '%s'"};
+inline constexpr TMessage ecFilterTooDeep{"SFilterTooDeep", "expression nested too deeply"};
 
 // Service host
-inline constexpr TMessage ecNotImplemented{"ecNotImplemented", "Operation %s is not implemented yet"};
+inline constexpr TMessage ecNotImplemented{"ecNotImplemented",
+                                           "Operation %s is not implemented yet"};
 inline constexpr TMessage ecIOError{"SInOutError", "I/O error %d"};
+
+// Boot settings
+inline constexpr TMessage ecBootFileUnreadable{"ecBootFileUnreadable",
+                                               "Cannot read the boot file %s: %s"};
 
 }  // namespace msg
 }  // namespace zoras

@@ -91,8 +91,7 @@ std::string FormatDateTimePattern(std::string_view pattern, TDateTime dt) {
       ++i;
       continue;
     }
-    if (lc == 'y' || lc == 'm' || lc == 'd' || lc == 'h' || lc == 'n' || lc == 's' ||
-        lc == 'z') {
+    if (lc == 'y' || lc == 'm' || lc == 'd' || lc == 'h' || lc == 'n' || lc == 's' || lc == 'z') {
       size_t n = run(lc);
       switch (lc) {
         case 'y':
