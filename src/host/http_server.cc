@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -54,6 +55,9 @@ class TWSWBBridge::Impl {
   void DoAccept();
 
   tcp::acceptor acceptor_;
+  // Keeps the I/O threads running while requests are only on the worker pool (after the
+  // acceptor has closed, nothing else would).
+  std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work_;
   uint16_t port_ = 0;
   std::vector<std::thread> io_threads_;
   std::atomic<bool> stopping_{false};
@@ -254,6 +258,7 @@ void TWSWBBridge::Impl::Activate() {
     throw EZoras("Cannot listen on port " + std::to_string(options_.port) + ": " + ec.message());
   port_ = acceptor_.local_endpoint().port();
   activated_ = true;
+  work_.emplace(ioc_.get_executor());
   DoAccept();
   for (int i = 0; i < std::max(1, options_.io_threads); ++i)
     io_threads_.emplace_back([this] { ioc_.run(); });
@@ -299,6 +304,7 @@ void TWSWBBridge::Impl::Stop() {
                            [this] { return sessions_.empty(); });
     }
   }
+  work_.reset();
   ioc_.stop();
   for (auto& t : io_threads_) t.join();
   io_threads_.clear();
