@@ -1,1 +1,0 @@
-// Placeholder until the first sources of this folder land.
