@@ -2,20 +2,12 @@
 
 #include <cctype>
 
+#include "base/ascii.h"
 #include "base/errors.h"
 #include "base/messages.h"
 
 namespace zoras {
 namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
@@ -25,9 +17,9 @@ std::string_view Trim(std::string_view s) {
 
 TParamType ParseType(std::string_view t, std::string_view signature) {
   t = Trim(t);
-  if (EqualsNoCase(t, "String") || EqualsNoCase(t, "WideString")) return TParamType::String;
-  if (EqualsNoCase(t, "Integer")) return TParamType::Integer;
-  if (EqualsNoCase(t, "Boolean")) return TParamType::Boolean;
+  if (EqualsIgnoreCase(t, "String") || EqualsIgnoreCase(t, "WideString")) return TParamType::String;
+  if (EqualsIgnoreCase(t, "Integer")) return TParamType::Integer;
+  if (EqualsIgnoreCase(t, "Boolean")) return TParamType::Boolean;
   throw EZoras("Unknown type '" + std::string(t) + "' in " + std::string(signature));
 }
 
@@ -37,7 +29,7 @@ const TParamDef* TOperationDef::FindParam(std::string_view n) const {
   for (const auto& p : params)
     if (p.name == n) return &p;
   for (const auto& p : params)
-    if (EqualsNoCase(p.name, n)) return &p;
+    if (EqualsIgnoreCase(p.name, n)) return &p;
   return nullptr;
 }
 
@@ -89,7 +81,7 @@ std::string& TInvocation::Var(std::string_view name) {
 
 const TInterfaceDef* TInvRegistry::FindByName(std::string_view name) const {
   for (const auto& i : interfaces_)
-    if (EqualsNoCase(i.name, name)) return &i;
+    if (EqualsIgnoreCase(i.name, name)) return &i;
   return nullptr;
 }
 

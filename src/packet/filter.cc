@@ -6,7 +6,7 @@
 #include "base/errors.h"
 #include "base/messages.h"
 #include "base/regional.h"
-#include "packet/ascii.h"
+#include "base/ascii.h"
 
 namespace zoras {
 namespace {

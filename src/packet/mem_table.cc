@@ -2,7 +2,7 @@
 
 #include "base/errors.h"
 #include "base/messages.h"
-#include "packet/ascii.h"
+#include "base/ascii.h"
 
 namespace zoras {
 namespace {

@@ -10,9 +10,9 @@
 
 #include "base/errors.h"
 #include "base/messages.h"
-#include "packet/ascii.h"
+#include "base/ascii.h"
 #include "packet/base64.h"
-#include "packet/utf8.h"
+#include "base/utf8.h"
 
 namespace zoras {
 namespace {

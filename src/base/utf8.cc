@@ -1,4 +1,4 @@
-#include "packet/utf8.h"
+#include "base/utf8.h"
 
 #include <cstring>
 
