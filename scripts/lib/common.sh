@@ -8,7 +8,7 @@ ZORAS_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libboost-dev libpugixml-dev libsqlite3-dev libpq-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  postgresql python3 python3-zeep python3-suds gsoap wrk curl
+  postgresql python3 python3-zeep python3-suds gsoap libgsoap-dev wrk curl
 )
 
 zoras_install_missing() {

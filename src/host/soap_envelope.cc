@@ -7,11 +7,13 @@
 
 #include "base/messages.h"
 #include "host/limits.h"
+#include "host/wsdl.h"
 
 namespace zoras {
 namespace {
 
 constexpr std::string_view kSoap12EnvNs = "http://www.w3.org/2003/05/soap-envelope";
+constexpr std::string_view kNextActor = "http://schemas.xmlsoap.org/soap/actor/next";
 
 std::string_view LocalName(const char* qname) {
   std::string_view n(qname);
@@ -119,6 +121,54 @@ std::string TextOf(pugi::xml_node element) {
   return s;
 }
 
+// The header block is meant for this server: it names no actor, or the next node.
+bool AddressedToUs(pugi::xml_node block) {
+  const pugi::xml_attribute actor = FindAttr(block, kSoapEnvNs, "actor");
+  if (!actor) return true;
+  const std::string_view a = TrimXmlSpace(actor.value());
+  return a.empty() || a == kNextActor;
+}
+
+bool MustUnderstand(pugi::xml_node block) {
+  const std::string_view v = TrimXmlSpace(FindAttr(block, kSoapEnvNs, "mustUnderstand").value());
+  return v == "1" || v == "true";
+}
+
+// Reads the session header. Any other block that the caller marks mustUnderstand is
+// refused, as SOAP requires, rather than silently ignored.
+std::optional<std::string> ReadHeader(pugi::xml_node header) {
+  std::optional<std::string> cookie;
+  for (pugi::xml_node h : header.children()) {
+    if (h.type() != pugi::node_element) continue;
+    const std::string_view ns = NamespaceOf(h);
+    if (LocalName(h.name()) == "TCookieSOAPHeader" && (ns.empty() || ns == kCookieHeaderNs)) {
+      if (cookie) continue;
+      const pugi::xml_node block = Dereference(h, header);
+      cookie.emplace();
+      for (pugi::xml_node c : block.children())
+        if (c.type() == pugi::node_element && LocalName(c.name()) == "Cookie") {
+          *cookie = TextOf(Dereference(c, header));
+          break;
+        }
+      continue;
+    }
+    if (AddressedToUs(h) && MustUnderstand(h))
+      throw ESoapRequestError("Header " + std::string(LocalName(h.name())) + " of namespace '" +
+                                  std::string(ns) + "' is not understood",
+                              "MustUnderstand");
+  }
+  return cookie;
+}
+
+// The interface namespace of a SOAPAction value ("urn:U-I#Op", quoted or not).
+std::string_view ActionNamespace(std::string_view action) {
+  action = TrimXmlSpace(action);
+  if (action.size() >= 2 && action.front() == '"' && action.back() == '"')
+    action = action.substr(1, action.size() - 2);
+  const size_t hash = action.rfind('#');
+  return hash == std::string_view::npos ? std::string_view() : action.substr(0, hash);
+}
+
 bool IsNil(pugi::xml_node element) {
   pugi::xml_attribute nil = FindAttr(element, kXsiNs, "nil");
   if (!nil) nil = FindAttr(element, "http://www.w3.org/1999/XMLSchema-instance", "null");
@@ -163,24 +213,13 @@ TParamValue ReadParam(const TParamDef& p, const std::string& text) {
   return text;
 }
 
-const char* TypeName(TParamType t) {
-  switch (t) {
-    case TParamType::Integer:
-      return "xsd:int";
-    case TParamType::Boolean:
-      return "xsd:boolean";
-    case TParamType::String:
-      break;
-  }
-  return "xsd:string";
-}
-
-void AppendValue(std::string* out, const std::string& name, const TParamValue& v, TParamType type) {
+// Values are written without xsi:type: the WSDL's message parts already type every
+// accessor, and some clients (node soap) turn any attribute on a value element into an
+// object, so that a string result would no longer read as a string.
+void AppendValue(std::string* out, const std::string& name, const TParamValue& v) {
   *out += '<';
   *out += name;
-  *out += " xsi:type=\"";
-  *out += TypeName(type);
-  *out += "\">";
+  *out += '>';
   if (const auto* s = std::get_if<std::string>(&v)) {
     AppendXmlText(out, *s);
   } else if (const auto* i = std::get_if<int32_t>(&v)) {
@@ -294,7 +333,7 @@ void AppendXmlText(std::string* out, std::string_view text) {
 }
 
 TSoapCall ParseSoapCall(const TInvRegistry& registry, std::string_view body,
-                        std::string_view path_interface) {
+                        std::string_view path_interface, std::string_view soap_action) {
   if (!IsValidUtf8(body)) throw ESoapRequestError("The request is not valid UTF-8");
   pugi::xml_document doc;
   const pugi::xml_parse_result parsed = doc.load_buffer(
@@ -336,9 +375,17 @@ TSoapCall ParseSoapCall(const TInvRegistry& registry, std::string_view body,
   if (!op_element) throw ESoapRequestError("The SOAP Body names no operation");
 
   TSoapCall call;
+  if (header) call.cookie = ReadHeader(header);
+
+  // An operation in a foreign namespace is refused. Unqualified ones, and those in the
+  // WSDL's target namespace (node soap qualifies RPC calls with it instead of the
+  // binding's namespace), take the interface from the SOAP action, else the address.
   const std::string_view op_ns = NamespaceOf(op_element);
   call.intf = registry.FindByNamespace(op_ns);
-  if (!call.intf && !path_interface.empty()) call.intf = registry.FindByName(path_interface);
+  if (!call.intf && (op_ns.empty() || op_ns == kWsdlTargetNs)) {
+    call.intf = registry.FindByNamespace(ActionNamespace(soap_action));
+    if (!call.intf && !path_interface.empty()) call.intf = registry.FindByName(path_interface);
+  }
   if (!call.intf)
     throw ESoapRequestError("No interface is published under the namespace '" + std::string(op_ns) +
                             "'");
@@ -363,22 +410,6 @@ TSoapCall ParseSoapCall(const TInvRegistry& registry, std::string_view body,
     call.args.push_back(ReadParam(p, TextOf(e)));
   }
 
-  if (header) {
-    for (pugi::xml_node h : header.children()) {
-      if (h.type() != pugi::node_element || LocalName(h.name()) != "TCookieSOAPHeader") continue;
-      const std::string_view ns = NamespaceOf(h);
-      if (!ns.empty() && ns != kCookieHeaderNs) continue;
-      h = Dereference(h, header);
-      std::string cookie;
-      for (pugi::xml_node c : h.children())
-        if (c.type() == pugi::node_element && LocalName(c.name()) == "Cookie") {
-          cookie = TextOf(Dereference(c, header));
-          break;
-        }
-      call.cookie = std::move(cookie);
-      break;
-    }
-  }
   return call;
 }
 
@@ -404,11 +435,10 @@ std::string WriteSoapResponse(const TInvocation& call) {
                                : (*op.result == TParamType::String    ? TParamValue(std::string())
                                   : *op.result == TParamType::Integer ? TParamValue(int32_t{0})
                                                                       : TParamValue(false));
-    AppendValue(&out, "return", r, *op.result);
+    AppendValue(&out, "return", r);
   }
   for (size_t i = 0; i < op.params.size(); ++i)
-    if (op.params[i].kind == TParamKind::Var)
-      AppendValue(&out, op.params[i].name, call.Args()[i], op.params[i].type);
+    if (op.params[i].kind == TParamKind::Var) AppendValue(&out, op.params[i].name, call.Args()[i]);
   out += "</NS1:";
   out += op.name;
   out += "Response>";
@@ -444,15 +474,7 @@ std::string WriteSoapFault(const std::exception& error) {
     out += "\" xsi:type=\"NS2:";
     out += cls;
     out += "\">";
-    for (const auto& [name, value] : remotable->Properties()) {
-      out += '<';
-      out += name;
-      out += " xsi:type=\"xsd:string\">";
-      AppendXmlText(&out, value);
-      out += "</";
-      out += name;
-      out += '>';
-    }
+    for (const auto& [name, value] : remotable->Properties()) AppendValue(&out, name, value);
     out += "</NS2:";
     out += cls;
     out += "></detail>";

@@ -21,7 +21,8 @@ inline constexpr std::string_view kCookieHeaderNs = "urn:UCookieSOAPHeader";
 
 // A request the SOAP layer cannot turn into a call: malformed XML, a DOCTYPE, no
 // envelope, an unknown operation, a missing or mistyped parameter. Answered with a
-// fault whose code is SOAP-ENV:Client (or VersionMismatch for a SOAP 1.2 envelope).
+// fault whose code is SOAP-ENV:Client (VersionMismatch for an envelope that is not SOAP
+// 1.1, MustUnderstand for a header block the server does not know but must obey).
 class ESoapRequestError : public EZoras {
  public:
   explicit ESoapRequestError(const std::string& message, std::string code = "Client")
@@ -39,14 +40,17 @@ struct TSoapCall {
   std::optional<std::string> cookie;  // TCookieSOAPHeader/Cookie
 };
 
-// Reads a call to one of the registry's operations from a request body.
-// `path_interface` (the name after /soap/, may be empty) selects the interface when the
-// body's namespace names none. Throws ESoapRequestError.
+// Reads a call to one of the registry's operations from a request body. When the
+// operation element is unqualified or in the WSDL target namespace, the interface is the
+// one `soap_action` (the SOAPAction header, quoted or not, may be empty) names, else
+// `path_interface` (the name after /soap/, may be empty). A header block other than
+// TCookieSOAPHeader marked mustUnderstand is refused (MustUnderstand). Throws
+// ESoapRequestError.
 TSoapCall ParseSoapCall(const TInvRegistry& registry, std::string_view body,
-                        std::string_view path_interface);
+                        std::string_view path_interface, std::string_view soap_action = {});
 
 // The response envelope of a finished call: the result in `return`, then the var
-// parameters by name.
+// parameters by name, all without xsi:type (the WSDL types them).
 std::string WriteSoapResponse(const TInvocation& call);
 
 // The fault envelope for a failure: SOAP-ENV:Server for ordinary errors, the class's

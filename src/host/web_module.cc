@@ -83,7 +83,7 @@ TWebResponse TWSMain::DispatchSoap(const TWebRequest& req, std::string_view path
   }
   TSoapCall call;
   try {
-    call = ParseSoapCall(app_.Registry(), req.body, AfterMask(path, 4));
+    call = ParseSoapCall(app_.Registry(), req.body, AfterMask(path, 4), req.soap_action);
   } catch (const ESoapRequestError& e) {
     WriteDebugErrorEntry(e.what(), req.body);
     return Fault(e);

@@ -98,14 +98,15 @@ std::string WriteWsdl(const TInterfaceDef& intf, std::string_view base_url) {
          "    </xs:schema>\n"
          "  </types>\n";
   }
-  for (size_t i = 0; i < intf.operations.size(); ++i) {
-    const TOperationDef& op = intf.operations[i];
-    const std::string base = op.name + std::to_string(i);
-    w += "  <message name=\"" + base + "Request\">\n";
+  // Messages are named after the RPC wrapper elements (Op + "Request"/"Response"):
+  // node soap finds the types of a response only through a message of the element's
+  // name, and operation names are unique within an interface.
+  for (const TOperationDef& op : intf.operations) {
+    w += "  <message name=\"" + op.name + "Request\">\n";
     for (const TParamDef& p : op.params)
       w += "    <part name=\"" + p.name + "\" type=\"" + XsdType(p.type) + "\"/>\n";
     w += "  </message>\n";
-    w += "  <message name=\"" + base + "Response\">\n";
+    w += "  <message name=\"" + op.name + "Response\">\n";
     if (op.result)
       w += std::string("    <part name=\"return\" type=\"") + XsdType(*op.result) + "\"/>\n";
     for (const TParamDef& p : op.params)
@@ -118,12 +119,10 @@ std::string WriteWsdl(const TInterfaceDef& intf, std::string_view base_url) {
          "    <part name=\"TCookieSOAPHeader\" element=\"ns1:TCookieSOAPHeader\"/>\n"
          "  </message>\n";
   w += "  <portType name=\"" + intf.name + "\">\n";
-  for (size_t i = 0; i < intf.operations.size(); ++i) {
-    const TOperationDef& op = intf.operations[i];
-    const std::string base = op.name + std::to_string(i);
+  for (const TOperationDef& op : intf.operations) {
     w += "    <operation name=\"" + op.name + "\">\n";
-    w += "      <input message=\"tns:" + base + "Request\"/>\n";
-    w += "      <output message=\"tns:" + base + "Response\"/>\n";
+    w += "      <input message=\"tns:" + op.name + "Request\"/>\n";
+    w += "      <output message=\"tns:" + op.name + "Response\"/>\n";
     w += "    </operation>\n";
   }
   w += "  </portType>\n";
