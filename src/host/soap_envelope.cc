@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/messages.h"
+#include "base/utf8.h"
 #include "host/limits.h"
 #include "host/wsdl.h"
 
@@ -241,50 +242,6 @@ constexpr std::string_view kEnvelopeHead =
 constexpr std::string_view kEnvelopeTail = "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
 }  // namespace
-
-bool IsValidUtf8(std::string_view s) {
-  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-  const auto* end = p + s.size();
-  while (p < end) {
-    // Runs of ASCII are the common case: skip them eight bytes at a time.
-    while (end - p >= 8) {
-      uint64_t w;
-      std::memcpy(&w, p, 8);
-      if (w & 0x8080808080808080ULL) break;
-      p += 8;
-    }
-    if (p >= end) break;
-    const unsigned char c = *p;
-    if (c < 0x80) {
-      ++p;
-      continue;
-    }
-    int n;
-    uint32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      n = 1;
-      cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      n = 2;
-      cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      n = 3;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (end - p <= n) return false;
-    for (int k = 1; k <= n; ++k) {
-      if ((p[k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    if ((n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000) || cp > 0x10FFFF ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-      return false;
-    p += n + 1;
-  }
-  return true;
-}
 
 void AppendXmlText(std::string* out, std::string_view text) {
   out->reserve(out->size() + text.size() + 16);

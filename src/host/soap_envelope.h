@@ -62,8 +62,4 @@ std::string WriteSoapFault(const std::exception& error);
 // U+FFFD.
 void AppendXmlText(std::string* out, std::string_view text);
 
-// True when the bytes are well-formed UTF-8 (no overlongs, surrogates or values past
-// U+10FFFF).
-bool IsValidUtf8(std::string_view s);
-
 }  // namespace zoras

@@ -1,5 +1,7 @@
 #include "host/wsdl.h"
 
+#include "packet/text_packet.h"
+
 #include <cctype>
 
 namespace zoras {
@@ -17,26 +19,7 @@ const char* XsdType(TParamType t) {
   return "xs:string";
 }
 
-void AppendHtml(std::string* out, std::string_view s) {
-  for (char c : s) {
-    switch (c) {
-      case '&':
-        *out += "&amp;";
-        break;
-      case '<':
-        *out += "&lt;";
-        break;
-      case '>':
-        *out += "&gt;";
-        break;
-      case '"':
-        *out += "&quot;";
-        break;
-      default:
-        *out += c;
-    }
-  }
-}
+void AppendHtml(std::string* out, std::string_view s) { *out += EscapeXmlAttr(s); }
 
 std::string Signature(const TOperationDef& op) {
   auto type = [](TParamType t) {
