@@ -24,5 +24,9 @@ struct THttpLimits {
 
 // Deepest element nesting accepted in a SOAP envelope.
 inline constexpr int kMaxXmlDepth = 64;
+// Most elements in a SOAP envelope, counted before it is parsed. Calls carry their data
+// as text, so a real call has a few dozen; the bound keeps a body of nothing but tags
+// from costing the parser hundreds of megabytes.
+inline constexpr size_t kMaxXmlElements = 10'000;
 
 }  // namespace zoras

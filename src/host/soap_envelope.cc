@@ -74,6 +74,26 @@ std::string_view TrimXmlSpace(std::string_view s) {
   return s;
 }
 
+// Counts the tags of a document without parsing it; the text of CDATA sections and
+// comments, where a '<' is only a character, is skipped.
+size_t CountTags(std::string_view doc, size_t limit) {
+  size_t tags = 0;
+  for (size_t i = doc.find('<'); i != std::string_view::npos; i = doc.find('<', i + 1)) {
+    const std::string_view rest = doc.substr(i);
+    size_t skip_to = std::string_view::npos;
+    if (rest.rfind("<![CDATA[", 0) == 0)
+      skip_to = doc.find("]]>", i);
+    else if (rest.rfind("<!--", 0) == 0)
+      skip_to = doc.find("-->", i);
+    if (skip_to != std::string_view::npos) {
+      i = skip_to;
+      continue;
+    }
+    if (++tags > limit) break;
+  }
+  return tags;
+}
+
 void CheckDepth(pugi::xml_node root) {
   // Iterative walk: the depth bound exists so that nothing recursive ever meets a
   // hostile document.
@@ -292,6 +312,10 @@ void AppendXmlText(std::string* out, std::string_view text) {
 TSoapCall ParseSoapCall(const TInvRegistry& registry, std::string_view body,
                         std::string_view path_interface, std::string_view soap_action) {
   if (!IsValidUtf8(body)) throw ESoapRequestError("The request is not valid UTF-8");
+  // Start and end tags both count, so the bound on tags is twice that on elements.
+  if (CountTags(body, 2 * kMaxXmlElements) > 2 * kMaxXmlElements)
+    throw ESoapRequestError("The request has more than " + std::to_string(kMaxXmlElements) +
+                            " elements");
   pugi::xml_document doc;
   const pugi::xml_parse_result parsed = doc.load_buffer(
       body.data(), body.size(), pugi::parse_default | pugi::parse_doctype, pugi::encoding_utf8);

@@ -174,6 +174,10 @@ TEST_F(HttpServerTest, KeepAliveAndPipelinedRequestsAreAnsweredInOrder) {
 }
 
 TEST_F(HttpServerTest, BadSoapGetsAFaultWithAMessage) {
+  std::string deep, flat;
+  for (int i = 0; i < 200; ++i) deep += "<a>";
+  for (int i = 0; i < 200; ++i) deep += "</a>";
+  for (int i = 0; i < 20'000; ++i) flat += "<a/>";
   struct Case {
     std::string name, body, message;
   } cases[] = {
@@ -184,7 +188,11 @@ TEST_F(HttpServerTest, BadSoapGetsAFaultWithAMessage) {
       {"malformed", "<soap:Envelope", "not well-formed XML"},
       {"invalid utf-8", Envelope(kBranchNs, "GetOrders", "<AXMLDPRequest>\xC3\x28</AXMLDPRequest>"),
        "not valid UTF-8"},
-      {"deep", Envelope(kBranchNs, "GetOrders", std::string(200 * 3, ' ')), ""},
+      {"deep", Envelope(kBranchNs, "GetOrders", "<AXMLDPRequest>" + deep + "</AXMLDPRequest>"),
+       "deeper than 64 levels"},
+      {"too many elements",
+       Envelope(kBranchNs, "GetOrders", "<AXMLDPRequest>" + flat + "</AXMLDPRequest>"),
+       "more than 10000 elements"},
       {"not an envelope", "<a/>", "not a SOAP envelope"},
       {"soap 1.2",
        "<e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\"><e:Body/></e:Envelope>",
@@ -196,11 +204,6 @@ TEST_F(HttpServerTest, BadSoapGetsAFaultWithAMessage) {
       {"bad integer", Envelope(kBranchNs, "GetUstreznost", "<ASfOsb>x</ASfOsb><ASfVp>1</ASfVp>"),
        "'x' is not a valid integer value"},
   };
-  std::string deep;
-  for (int i = 0; i < 200; ++i) deep += "<a>";
-  for (int i = 0; i < 200; ++i) deep += "</a>";
-  cases[3].body = Envelope(kBranchNs, "GetOrders", "<AXMLDPRequest>" + deep + "</AXMLDPRequest>");
-  cases[3].message = "deeper than 64 levels";
   for (const Case& c : cases) {
     const std::string r = Exchange(Post("/soap/IZORPoslovalnica", c.body));
     EXPECT_EQ(StatusOf(r), 500) << c.name;
@@ -209,6 +212,16 @@ TEST_F(HttpServerTest, BadSoapGetsAFaultWithAMessage) {
   }
   EXPECT_EQ(calls_.load(), 0);
   EXPECT_EQ(StatusOf(Exchange(Get("/soap/IZORPoslovalnica"))), 405);
+}
+
+TEST_F(HttpServerTest, PacketsInCdataAreNotCountedAsElements) {
+  std::string packet;
+  for (int i = 0; i < 30'000; ++i) packet += "<ROW/>";
+  const std::string r = Exchange(
+      Post("/soap", Envelope(kBranchNs, "GetOrders",
+                             "<AXMLDPRequest><![CDATA[" + packet + "]]></AXMLDPRequest>")));
+  EXPECT_EQ(StatusOf(r), 200);
+  EXPECT_NE(r.find("var:&lt;ROW/&gt;&lt;ROW/&gt;"), std::string::npos);
 }
 
 TEST_F(HttpServerTest, RefusesOversizedAndAmbiguousRequestsAndCloses) {
