@@ -80,10 +80,23 @@ class RawConnection {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
           deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0) return got;
-      std::string more = Read(left, "\r\n");
+      std::string more = ReadSome(left);
       if (more.empty()) return got;
       got += more;
     }
+  }
+
+  // Reads what one receive gives, waiting at most `timeout` for it.
+  std::string ReadSome(std::chrono::milliseconds timeout) {
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0) return {};
+    char buf[65536];
+    const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+    if (n <= 0) {
+      closed_by_peer_ = true;
+      return {};
+    }
+    return std::string(buf, static_cast<size_t>(n));
   }
 
   bool ClosedByPeer() const { return closed_by_peer_; }
