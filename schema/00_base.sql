@@ -1,0 +1,1 @@
+-- Tables of the database issue: none; later issues add one file per subsystem.
