@@ -8,7 +8,7 @@
 
 #include "base/errors.h"
 #include "base/messages.h"
-#include "host/home.h"
+#include "base/home.h"
 
 namespace zoras {
 namespace {

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "base/errors.h"
-#include "host/home.h"
+#include "base/home.h"
 
 namespace zoras {
 namespace {
