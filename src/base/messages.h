@@ -27,6 +27,7 @@ namespace msg {
 // General
 inline constexpr TMessage ecInternalError{"ecInternalError", "INTERNAL ERROR !"};
 inline constexpr TMessage ecZORASVersion{"ecZORASVersion", "ZORAS verzija %s"};
+inline constexpr TMessage ecZORASAlreadyRunning{"ecZORASAlreadyRunning", "ZORAS že teče v ozadju !"};
 
 // Conversions of text to values
 inline constexpr TMessage ecInvalidInteger{"SInvalidInteger", "'%s' is not a valid integer value"};

@@ -14,6 +14,13 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
+
+#include <sys/un.h>
+#include <cstring>
+#include <regex>
+
+#include "base/machine.h"
 
 #include "support/raw_http.h"
 
@@ -46,23 +53,37 @@ uint16_t FreePort() {
 // A zoras process with its own home folder, which is also its working folder.
 class ServerProcess {
  public:
-  explicit ServerProcess(const std::string& boot_file) {
+  // Each process gets its own home; `lock_file` and `unit_dir` may be shared between
+  // processes of one test (they default to files in the home).
+  explicit ServerProcess(const std::string& boot_file, std::vector<std::string> args = {},
+                         fs::path lock_file = {}, fs::path unit_dir = {},
+                         std::string notify_socket = {}) {
     home_ = fs::temp_directory_path() /
             ("zoras_e2e_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
     fs::remove_all(home_);
     fs::create_directories(home_);
     if (!boot_file.empty()) std::ofstream(home_ / "zoras.BOOT") << boot_file;
-    const char* bin = std::getenv("ZORAS_BINARY_DIR");
-    const std::string exe = std::string(bin ? bin : ".") + "/zoras";
+    if (lock_file.empty()) lock_file = home_ / "ZORAS.lock";
+    if (unit_dir.empty()) unit_dir = home_;
+    const std::string exe = BinaryPath();
     pid_ = ::fork();
     if (pid_ == 0) {
       ::setenv("ZORAS_HOME", home_.c_str(), 1);
+      ::setenv("ZORAS_LOCK_FILE", lock_file.c_str(), 1);
+      ::setenv("ZORAS_SYSTEMD_DIR", unit_dir.c_str(), 1);
+      if (!notify_socket.empty())
+        ::setenv("NOTIFY_SOCKET", notify_socket.c_str(), 1);
+      else
+        ::unsetenv("NOTIFY_SOCKET");
       if (::chdir(home_.c_str()) != 0) _exit(127);
       int out = ::open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       int err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(out, 1);
       ::dup2(err, 2);
-      ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+      std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(exe.c_str(), argv.data());
       _exit(127);
     }
   }
@@ -102,6 +123,10 @@ class ServerProcess {
   }
 
   void Signal(int sig) { ::kill(pid_, sig); }
+  static std::string BinaryPath() {
+    const char* bin = std::getenv("ZORAS_BINARY_DIR");
+    return std::string(bin ? bin : ".") + "/zoras";
+  }
   int ExitCode() const { return exit_code_; }
   const fs::path& Home() const { return home_; }
   std::string Stdout() const { return ReadFile(home_ / "stdout.txt"); }
@@ -157,6 +182,96 @@ TEST(ServerProcess, ServesFromALowerCaseBootFileAndStopsOnSignals) {
     EXPECT_EQ(p.ExitCode(), 0);
     EXPECT_TRUE(p.Stderr().empty()) << p.Stderr();
   }
+}
+
+std::string Boot(uint16_t port) { return "[ZORAS]\nASPORT=" + std::to_string(port) + "\n"; }
+
+TEST(ServerProcess, DesktopModeShowsTheVersionAndASecondInstanceEndsAtOnce) {
+  const fs::path lock = fs::temp_directory_path() / ("zoras_lock_" + std::to_string(::getpid()));
+  const uint16_t port = FreePort();
+  ServerProcess first(Boot(port), {}, lock);
+  ASSERT_TRUE(first.WaitServing(port)) << first.Stderr();
+  EXPECT_TRUE(
+      std::regex_search(first.Stdout(), std::regex("^ZORAS verzija \\d+\\.\\d+\\.\\d+\\.\\d+\n")))
+      << first.Stdout();
+
+  ServerProcess second(Boot(FreePort()), {}, lock);
+  ASSERT_TRUE(second.Exited(10s));
+  EXPECT_EQ(second.ExitCode(), 0);
+  EXPECT_EQ(second.Stderr(), "ZORAS že teče v ozadju !\n");
+  EXPECT_TRUE(first.WaitServing(port));
+
+  // Installing takes no lock, so it works beside the serving instance.
+  ServerProcess install(Boot(FreePort()), {"-install"}, lock);
+  ASSERT_TRUE(install.Exited(10s));
+  EXPECT_EQ(install.ExitCode(), 0) << install.Stderr();
+  first.Signal(SIGTERM);
+  ASSERT_TRUE(first.Exited(10s));
+  fs::remove(lock);
+}
+
+TEST(ServerProcess, InstallAndUninstallWriteAndRemoveTheUnit) {
+  const fs::path units = fs::temp_directory_path() / ("zoras_units_" + std::to_string(::getpid()));
+  fs::create_directories(units);
+  {
+    ServerProcess p(Boot(FreePort()), {"-InStAlL"}, {}, units);
+    ASSERT_TRUE(p.Exited(10s));
+    EXPECT_EQ(p.ExitCode(), 0) << p.Stderr();
+    const std::string unit = ReadFile(units / "zoras.service");
+    EXPECT_NE(unit.find("ExecStart=" + ServerProcess::BinaryPath()), std::string::npos) << unit;
+    EXPECT_NE(unit.find("Environment=ZORAS_HOME=" + p.Home().string()), std::string::npos);
+    EXPECT_NE(unit.find("Type=notify"), std::string::npos);
+  }
+  for (const char* sw : {"/UNINSTALL", "\\uninstall"}) {
+    ServerProcess p(Boot(FreePort()), {sw}, {}, units);
+    ASSERT_TRUE(p.Exited(10s));
+    if (std::string(sw) == "/UNINSTALL") {
+      EXPECT_EQ(p.ExitCode(), 0) << p.Stderr();
+      EXPECT_FALSE(fs::exists(units / "zoras.service"));
+    } else {
+      // Nothing left to remove: a clear error.
+      EXPECT_NE(p.ExitCode(), 0);
+      EXPECT_NE(p.Stderr().find("is not installed"), std::string::npos) << p.Stderr();
+    }
+  }
+  // A bad port stops even the install, as the server object is made first.
+  ServerProcess bad("[ZORAS]\nASPORT=x\n", {"-install"}, {}, units);
+  ASSERT_TRUE(bad.Exited(10s));
+  EXPECT_NE(bad.ExitCode(), 0);
+  EXPECT_FALSE(fs::exists(units / "zoras.service"));
+  fs::remove_all(units);
+}
+
+TEST(ServerProcess, ServiceModeReportsReadinessToTheServiceManager) {
+  const fs::path units = fs::temp_directory_path() / ("zoras_svc_" + std::to_string(::getpid()));
+  fs::create_directories(units);
+  std::ofstream(units / "zoras.service")
+      << "[Unit]\nDescription=x\n\n[Service]\nUser=" << CurrentUserName() << "\n";
+  const std::string sock_path = (units / "notify.sock").string();
+  const int sock = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strncpy(addr.sun_path, sock_path.c_str(), sizeof addr.sun_path - 1);
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  auto receive = [sock]() {
+    pollfd p{sock, POLLIN, 0};
+    if (::poll(&p, 1, 10'000) <= 0) return std::string();
+    char buf[256];
+    const ssize_t n = ::recv(sock, buf, sizeof buf, 0);
+    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+  };
+
+  const uint16_t port = FreePort();
+  ServerProcess p(Boot(port), {}, {}, units, sock_path);
+  EXPECT_EQ(receive(), "READY=1");
+  ASSERT_TRUE(p.WaitServing(port)) << p.Stderr();
+  EXPECT_EQ(p.Stdout().find("ZORAS verzija"), std::string::npos);
+  p.Signal(SIGTERM);
+  EXPECT_EQ(receive(), "STOPPING=1");
+  ASSERT_TRUE(p.Exited(10s));
+  EXPECT_EQ(p.ExitCode(), 0);
+  ::close(sock);
+  fs::remove_all(units);
 }
 
 }  // namespace
