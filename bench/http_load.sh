@@ -9,7 +9,9 @@ HERE="$(cd "$(dirname "$0")" && pwd)"
 HOME_DIR="$(mktemp -d)"
 PORT=$((20000 + RANDOM % 20000))
 printf '[ZORAS]\nASPORT=%s\n' "$PORT" >"$HOME_DIR/zoras.BOOT"
-(cd "$HOME_DIR" && ZORAS_HOME="$HOME_DIR" exec "$BUILD/zoras" >/dev/null) &
+source "$HERE/../scripts/lib/common.sh"
+zoras_prepare_home "$HOME_DIR" "$BUILD"
+(cd "$HOME_DIR" && ZORAS_HOME="$HOME_DIR" ZORAS_LOCK_FILE="$HOME_DIR/ZORAS.lock" exec "$BUILD/zoras" >/dev/null) &
 SERVER=$!
 trap 'kill $SERVER 2>/dev/null; wait $SERVER 2>/dev/null; rm -rf "$HOME_DIR"' EXIT
 for _ in $(seq 50); do curl -sf "http://127.0.0.1:$PORT/wsdl" >/dev/null && break; sleep 0.1; done

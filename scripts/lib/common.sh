@@ -33,3 +33,15 @@ zoras_build() {
   cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
   ninja -C "$dir" -j"$(nproc)"
 }
+
+# zoras_prepare_home DIR BUILD_DIR: a ZOR.INI with the database login (user and password
+# "zoras") and, when missing, the default database made by zorasctl schema.
+zoras_prepare_home() {
+  local dir="$1" build="$2"
+  mkdir -p "$dir"
+  if [ ! -f "$dir/ZOR.INI" ]; then
+    printf 'USERNAME=%s\r\nPASSWORD=%s\r\n' "$("$build/zorasctl" scramble zoras)" \
+      "$("$build/zorasctl" scramble zoras)" >"$dir/ZOR.INI"
+  fi
+  [ -f "$dir/zoras.db" ] || ZORAS_HOME="$dir" "$build/zorasctl" schema >/dev/null
+}

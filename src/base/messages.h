@@ -110,5 +110,69 @@ inline constexpr TMessage ecIOError{"SInOutError", "I/O error %d"};
 inline constexpr TMessage ecBootFileUnreadable{"ecBootFileUnreadable",
                                                "Cannot read the boot file %s: %s"};
 
+// Database drivers
+inline constexpr TMessage ecParameterNoValue{"ecParameterNoValue", "Parameter '%s' has no value"};
+inline constexpr TMessage ecDatabaseFileMissing{
+    "ecDatabaseFileMissing", "Database file %s does not exist; create it with: zorasctl schema"};
+inline constexpr TMessage ecSequenceMissing{"ecSequenceMissing", "Sequence %s does not exist"};
+inline constexpr TMessage ecSequenceExists{"ecSequenceExists", "Sequence %s already exists"};
+inline constexpr TMessage ecNextValForm{
+    "ecNextValForm",
+    "NEXTVAL FOR is supported only as SELECT NEXTVAL FOR <sequence> [AS <name>] FROM "
+    "SYSIBM.SYSDUMMY1"};
+inline constexpr TMessage ecColumnValue{"ecColumnValue", "Column %s: %s"};
+inline constexpr TMessage ecCommitRolledBack{
+    "ecCommitRolledBack",
+    "The transaction was rolled back because an earlier statement in it failed"};
+inline constexpr TMessage ecNoTransaction{"ecNoTransaction", "No transaction is active"};
+inline constexpr TMessage ecTransactionActive{"ecTransactionActive",
+                                              "A transaction is already active"};
+
+// Database: connection module, pool, data modules, query and table components
+inline constexpr TMessage ecErrorUsernameMissing{"ecErrorUsernameMissing",
+                                                 "Manjka Database username."};
+inline constexpr TMessage ecErrorPasswordMissing{"ecErrorPasswordMissing",
+                                                 "Manjka Database Password."};
+inline constexpr TMessage ecServerError{"ecServerError",
+                                        "Strežnik je preobremenjen. Poskusite znova."};
+inline constexpr TMessage ecInternalErrorPoolManagerInit{"ecInternalErrorPoolManagerInit",
+                                                         "Internal Error on PoolManager Init !"};
+inline constexpr TMessage ecSQLSetRangeUnknownFieldType{
+    "ecSQLSetRangeUnknownFieldType", "SQLSetRange : Unknown field type: %s (%s.%s)"};
+inline constexpr TMessage ecNoConnection{"ecNoConnection", "%s: no database connection"};
+inline constexpr TMessage ecParamNotFound{"SParameterNotFound", "Parameter '%s' not found"};
+inline constexpr TMessage ecNotEditing{"SNotEditing", "Dataset not in edit or insert mode"};
+inline constexpr TMessage ecNoTableName{"SNoTableName", "%s: missing table name"};
+inline constexpr TMessage ecNoKeyFields{"ecNoKeyFields",
+                                        "%s: table %s has no key fields to identify a row"};
+inline constexpr TMessage ecRecordChanged{"SRecordChanged",
+                                          "Record not found or changed by another user"};
+inline constexpr TMessage ecInvalidSqlName{"ecInvalidSqlName", "%s: invalid SQL name '%s'"};
+
+// Database: alias registry (aliases.ini)
+inline constexpr TMessage ecAliasesUnreadable{"ecAliasesUnreadable",
+                                              "Cannot read the alias registry %s: %s"};
+inline constexpr TMessage ecAliasBadDriver{
+    "ecAliasBadDriver", "Alias '%s' in %s: unknown Driver '%s' (SQLite or PostgreSQL expected)"};
+inline constexpr TMessage ecAliasNoDatabase{"ecAliasNoDatabase", "Alias '%s' in %s has no Database"};
+inline constexpr TMessage ecAliasBadConnectionString{
+    "ecAliasBadConnectionString", "Alias '%s' in %s: invalid PostgreSQL connection string: %s"};
+inline constexpr TMessage ecAliasLoginInConnectionString{
+    "ecAliasLoginInConnectionString",
+    "Alias '%s' in %s: the connection string must not set %s (user and password come from "
+    "ZOR.INI)"};
+inline constexpr TMessage ecAliasUnknown{"ecAliasUnknown", "Unknown database alias '%s' (not in %s)"};
+
+// zorasctl
+inline constexpr TMessage ecSchemaFileFailed{"ecSchemaFileFailed",
+                                             "Schema file %s failed, nothing was changed: %s"};
+inline constexpr TMessage ecSchemaSetupFailed{
+    "ecSchemaSetupFailed", "The %s dialect setup failed, nothing was changed: %s"};
+inline constexpr TMessage ecScrambleTextEmpty{"ecScrambleTextEmpty",
+                                              "The text to scramble must not be empty"};
+inline constexpr TMessage ecScrambleTextTooLong{
+    "ecScrambleTextTooLong",
+    "The text to scramble has %d bytes; a ZOR.INI value holds at most %d"};
+
 }  // namespace msg
 }  // namespace zoras

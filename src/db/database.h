@@ -5,12 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "base/errors.h"
 #include "packet/mem_table.h"
 #include "packet/value.h"
 
@@ -100,5 +102,17 @@ std::unique_ptr<TDbConnection> OpenDatabase(const TDatabaseTarget& target,
 // For `zorasctl schema` only: as OpenDatabase, but a missing SQLite file is created.
 std::unique_ptr<TDbConnection> CreateDatabase(const TDatabaseTarget& target,
                                               const TDatabaseLogin& login);
+
+// The functions and tables a database needs before the schema files run: on PostgreSQL
+// DECODE (3 to 21 arguments), NVL and zoras_char (CHAR of a number); on SQLite the
+// ZORAS_SEQUENCE table that holds the sequences. Run it with ExecuteScript before the
+// schema; running it again does no harm.
+std::string DialectSetupScript(TDriverKind driver);
+
+// PostgreSQL reports unquoted names in lower case. A result column that the statement
+// does not spell takes the spelling of the column of that name in `ddl` (every CREATE
+// TABLE in it), else upper case. Replaces the process-wide spellings; call at start, with
+// the schema files' text, before connections run queries. Thread-safe.
+void SetSchemaSpellings(std::string_view ddl);
 
 }  // namespace zoras

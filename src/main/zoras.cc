@@ -14,10 +14,12 @@
 #include "base/home.h"
 #include "base/messages.h"
 #include "base/version.h"
+#include "db/pool.h"
 #include "host/boot_settings.h"
 #include "host/http_server.h"
 #include "host/run_modes.h"
 #include "host/soap_registry.h"
+#include "host/start_up.h"
 #include "host/web_module.h"
 
 namespace zoras {
@@ -33,8 +35,9 @@ int Run(const std::vector<std::string>& args) {
   signal(SIGPIPE, SIG_IGN);
 
   LoadBootSettings();
-  THttpServerOptions http;
-  http.port = static_cast<uint16_t>(ReadServerPort(BootSettings()));
+  const TBootOptions boot = ReadBootOptions(BootSettings());
+  TPoolManager pool(PoolOptionsFromBoot(boot));
+  const THttpServerOptions http = HttpOptionsFromBoot(BootSettings(), boot);
   const TInvRegistry registry = TInvRegistry::Standard();
   TWebApp app(registry, http.port);
   TWSWBBridge server(
@@ -65,6 +68,9 @@ int Run(const std::vector<std::string>& args) {
     std::printf("%s\n", Msg(msg::ecZORASVersion, {FileVersion()}).c_str());
     std::fflush(stdout);
   }
+  // The first connection opens (and the process-wide settings load) before the server
+  // listens or tells systemd it is ready; a failure here ends the process.
+  pool.StartPool();
   server.Activate();
   std::printf("Listening on port %u\n", server.Port());
   std::fflush(stdout);

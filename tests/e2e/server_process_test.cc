@@ -23,6 +23,7 @@
 #include "base/machine.h"
 
 #include "support/raw_http.h"
+#include "support/server_home.h"
 
 namespace zoras {
 namespace {
@@ -57,12 +58,14 @@ class ServerProcess {
   // processes of one test (they default to files in the home).
   explicit ServerProcess(const std::string& boot_file, std::vector<std::string> args = {},
                          fs::path lock_file = {}, fs::path unit_dir = {},
-                         std::string notify_socket = {}) {
+                         std::string notify_socket = {}, bool with_login = true,
+                         bool with_database = true) {
     home_ = fs::temp_directory_path() /
             ("zoras_e2e_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
     fs::remove_all(home_);
     fs::create_directories(home_);
     if (!boot_file.empty()) std::ofstream(home_ / "zoras.BOOT") << boot_file;
+    EXPECT_TRUE(testing::PrepareServerHome(home_, with_login, with_database));
     if (lock_file.empty()) lock_file = home_ / "ZORAS.lock";
     if (unit_dir.empty()) unit_dir = home_;
     const std::string exe = BinaryPath();
@@ -185,6 +188,25 @@ TEST(ServerProcess, ServesFromALowerCaseBootFileAndStopsOnSignals) {
 }
 
 std::string Boot(uint16_t port) { return "[ZORAS]\nASPORT=" + std::to_string(port) + "\n"; }
+
+TEST(ServerProcess, DoesNotServeWithoutItsDatabaseOrLogin) {
+  struct Case {
+    bool login, database;
+    std::string error;
+  } cases[] = {
+      {true, false, "zoras.db does not exist; create it with: zorasctl schema"},
+      {false, true, "zoras: Manjka Database username.\n"},
+  };
+  for (const Case& c : cases) {
+    const uint16_t port = FreePort();
+    ServerProcess p(Boot(port), {}, {}, {}, {}, c.login, c.database);
+    ASSERT_TRUE(p.Exited(10s));
+    EXPECT_EQ(p.ExitCode(), 1);
+    EXPECT_NE(p.Stderr().find(c.error), std::string::npos) << p.Stderr();
+    testing::RawConnection conn(port);
+    EXPECT_FALSE(conn.Ok());
+  }
+}
 
 TEST(ServerProcess, DesktopModeShowsTheVersionAndASecondInstanceEndsAtOnce) {
   const fs::path lock = fs::temp_directory_path() / ("zoras_lock_" + std::to_string(::getpid()));
