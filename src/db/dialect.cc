@@ -104,6 +104,33 @@ bool OpensSubquery(const TSigView& v, size_t k) {
   return t != nullptr && IsOneOf(*t, {"SELECT", "VALUES", "WITH"});
 }
 
+// The significant index of the parenthesis that closes the one at sig[k]; sig.size()
+// when it is not closed.
+size_t MatchingParen(const TSigView& v, size_t k) {
+  int depth = 0;
+  for (size_t j = k; j < v.sig.size(); ++j) {
+    const TSqlToken* t = v.at(j);
+    if (IsPunct(t, "(")) ++depth;
+    if (IsPunct(t, ")") && --depth == 0) return j;
+  }
+  return v.sig.size();
+}
+
+bool IsSetOperator(const TSqlToken* t) {
+  return t != nullptr && IsOneOf(*t, {"UNION", "EXCEPT", "INTERSECT"});
+}
+
+// True when the parenthesis at sig[k] encloses a SELECT that is a member of a UNION
+// (EXCEPT, INTERSECT): "(SELECT ...) UNION ..." or "... UNION [ALL] (SELECT ...)".
+bool IsCompoundMember(const TSigView& v, size_t k) {
+  if (!IsWordPtr(v.at(k + 1), "SELECT")) return false;
+  const size_t close = MatchingParen(v, k);
+  if (close == v.sig.size()) return false;
+  const TSqlToken* before = v.before(k);
+  if (IsWordPtr(before, "ALL") || IsWordPtr(before, "DISTINCT")) before = v.before(k - 1);
+  return IsSetOperator(before) || IsSetOperator(v.at(close + 1));
+}
+
 }  // namespace
 
 std::string TranslateSql(std::string_view sql, TDriverKind driver) {
@@ -155,6 +182,11 @@ std::string TranslateSql(std::string_view sql, TDriverKind driver) {
     }
     if (!pg) {
       if (!ddl && IsWord(t, "CURRENT_DATE")) repl[sig[k]] = "zoras_current_date()";
+      if (IsWord(t, "LEFT") && IsPunct(v.at(k + 1), "(")) repl[sig[k]] = "zoras_left";
+      if (IsPunct(&t, "(") && IsCompoundMember(v, k)) {
+        skip[sig[k]] = true;
+        skip[sig[MatchingParen(v, k)]] = true;
+      }
       continue;
     }
 
@@ -565,9 +597,15 @@ void SetSchemaSpellings(std::string_view ddl) {
   g_spellings = std::move(map);
 }
 
-std::string SpellColumn(std::string_view reported, const TSelectList& select) {
+std::optional<std::string> SpellFromSelectList(std::string_view reported,
+                                               const TSelectList& select) {
   for (const std::string& w : select.words)
     if (EqualsIgnoreCase(w, reported)) return w;
+  return std::nullopt;
+}
+
+std::string SpellColumn(std::string_view reported, const TSelectList& select) {
+  if (auto w = SpellFromSelectList(reported, select)) return *w;
   if (const auto map = CurrentSpellings()) {
     const auto it = map->find(Lower(reported));
     if (it != map->end()) return it->second;

@@ -19,8 +19,10 @@ namespace zoras {
 // `SYSIBM.SYSDUMMY1` table becomes a one-row derived table, and the column names
 // `Limit` and `DEC` (keywords there) are quoted. PostgreSQL: `NEXTVAL FOR x` becomes
 // `nextval('x')`, `CHAR(` used as a function becomes `zoras_char(`, and a derived table
-// without a correlation name gets one. SQLite: CURRENT_DATE becomes the server's local
-// date (SQLite's own is in UTC), except in DDL.
+// without a correlation name gets one. SQLite: `LEFT(` becomes `zoras_left(` (LEFT is a
+// keyword there), the parentheses around the members of a UNION go (SQLite refuses
+// them), and CURRENT_DATE becomes the server's local date (SQLite's own is in UTC),
+// except in DDL.
 std::string TranslateSql(std::string_view sql, TDriverKind driver);
 
 // "SELECT NEXTVAL FOR <sequence> [AS <column>] FROM SYSIBM.SYSDUMMY1", any letter case
@@ -68,6 +70,9 @@ TSelectList AnalyzeSelectList(std::string_view sql);
 // spelling (SetSchemaSpellings), else the first such word anywhere in the statement, else
 // upper case.
 std::string SpellColumn(std::string_view reported, const TSelectList& select);
+// The first select-list word equal to `reported` ignoring case, if any.
+std::optional<std::string> SpellFromSelectList(std::string_view reported,
+                                               const TSelectList& select);
 
 // Renames repeated column names the way datasets do: KRT, KRT_1, KRT_2.
 void MakeColumnNamesUnique(std::vector<TFieldDef>* fields);

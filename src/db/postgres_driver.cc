@@ -26,25 +26,26 @@ constexpr size_t kStatementCacheSize = 256;
 constexpr int kUnboundedNumericWidth = 32;
 
 // Polymorphic DECODE for 3 to 21 arguments: the expression and the search values share
-// one type, the results another. NULL matches NULL, as in DB2 and Oracle.
+// one type, the results another (anycompatible, so that results written only as literals
+// are text). NULL matches NULL, as in DB2 and Oracle.
 std::string DecodeFunctions() {
   std::string out;
   for (int argc = 3; argc <= 21; ++argc) {
-    std::string args = "anycompatible";
+    std::string args = "anyelement";
     std::string body = "SELECT CASE";
     int i = 2;
     for (; i + 1 <= argc; i += 2) {
-      args += ", anycompatible, anyelement";
+      args += ", anyelement, anycompatible";
       body +=
           " WHEN $1 IS NOT DISTINCT FROM $" + std::to_string(i) + " THEN $" + std::to_string(i + 1);
     }
     if (i == argc) {
-      args += ", anyelement";
+      args += ", anycompatible";
       body += " ELSE $" + std::to_string(i);
     }
     body += " END";
     out += "CREATE OR REPLACE FUNCTION decode(" + args +
-           ") RETURNS anyelement LANGUAGE sql IMMUTABLE AS $$" + body + "$$;\n";
+           ") RETURNS anycompatible LANGUAGE sql IMMUTABLE AS $$" + body + "$$;\n";
   }
   return out;
 }

@@ -312,10 +312,12 @@ class TSqliteConnection : public TDbConnection {
     Bind(st, params);
     if (!st.select) st.select = AnalyzeSelectList(st.original);
 
+    // The first step re-prepares a statement whose tables changed, so the columns are
+    // read after it.
+    int rc = sqlite3_step(st.stmt);
     const int columns = sqlite3_column_count(st.stmt);
     std::vector<std::vector<TValue>> rows;
-    for (;;) {
-      const int rc = sqlite3_step(st.stmt);
+    for (;; rc = sqlite3_step(st.stmt)) {
       if (rc == SQLITE_DONE) break;
       if (rc != SQLITE_ROW) Fail();
       std::vector<TValue>& row = rows.emplace_back();
@@ -334,8 +336,11 @@ class TSqliteConnection : public TDbConnection {
       } else {
         f = InferField(rows, c);
       }
+      // SQLite names a column reference after the table's column; the statement's
+      // spelling comes first, as on PostgreSQL.
       const char* name = sqlite3_column_name(st.stmt, c);
       f.name = name != nullptr ? name : "";
+      if (auto spelled = SpellFromSelectList(f.name, *st.select)) f.name = *spelled;
     }
     MakeColumnNamesUnique(&fields);
     for (int c = 0; c < columns; ++c) {
@@ -383,6 +388,7 @@ class TSqliteConnection : public TDbConnection {
     try {
       for (const std::string& statement : SplitScript(script)) RunScriptStatement(statement);
       if (own) Exec("COMMIT");
+      ClearCache();
     } catch (...) {
       if (own && InTransaction()) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
       throw;
@@ -537,7 +543,8 @@ class TSqliteConnection : public TDbConnection {
         throw EDatabaseError(Msg(msg::ecSequenceMissing, {q.sequence}));
       }
       TStatementUse use(st);
-      Bind(*st, {{"NAME", TValue::Text(q.sequence)}});
+      const TSqlParams params{{"NAME", TValue::Text(q.sequence)}};  // bound without a copy
+      Bind(*st, params);
       const int rc = sqlite3_step(st->stmt);
       if (rc == SQLITE_DONE) throw EDatabaseError(Msg(msg::ecSequenceMissing, {q.sequence}));
       if (rc != SQLITE_ROW) Fail();
@@ -605,9 +612,9 @@ void RegisterFunctions(sqlite3* db) {
     void (*fn)(sqlite3_context*, int, sqlite3_value**);
   };
   static const TFunction functions[] = {
-      {"decode", -1, true, DecodeFunction}, {"nvl", 2, true, NvlFunction},
-      {"to_date", 2, true, ToDateFunction}, {"char", 1, true, CharFunction},
-      {"left", 2, true, LeftFunction},      {"zoras_current_date", 0, false, CurrentDateFunction},
+      {"decode", -1, true, DecodeFunction},  {"nvl", 2, true, NvlFunction},
+      {"to_date", 2, true, ToDateFunction},  {"char", 1, true, CharFunction},
+      {"zoras_left", 2, true, LeftFunction}, {"zoras_current_date", 0, false, CurrentDateFunction},
   };
   for (const TFunction& f : functions) {
     const int flags = SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0);

@@ -282,6 +282,16 @@ TEST_P(DriverTest, DecodeNvlToDate) {
   EXPECT_EQ(t.FieldByName("C").AsString(), "two");
   EXPECT_EQ(t.FieldByName("D").AsString(), "many");
   EXPECT_TRUE(t.FieldByName("E").IsNull());
+
+  // A parameter among the search values, and NVL with a parameter.
+  t = conn_->Query(
+      "SELECT DECODE(IdKupon, :I, 'hit', 'miss') AS R, NVL(ZdnDanTrg, :D) AS Z FROM KUPON "
+      "ORDER BY IdKupon",
+      {{"I", TValue::Integer(1)}, {"D", TValue::Date(Dt(2000, 1, 1))}});
+  EXPECT_EQ(t.FieldByName("R").AsString(), "hit");
+  EXPECT_EQ(t.FieldByName("Z").AsDateTime(), Dt(2000, 1, 1));
+  t.Next();
+  EXPECT_EQ(t.FieldByName("R").AsString(), "miss");
 }
 
 TEST_P(DriverTest, CharOfANumberInUpdate) {
@@ -582,9 +592,20 @@ TEST(SqlTextTest, PostgresRewrites) {
       {"SELECT * FROM T LIMIT 10", "SELECT * FROM T LIMIT 10"},
   };
   for (const auto& c : cases) EXPECT_EQ(TranslateSql(c.db2, TDriverKind::kPostgreSQL), c.pg);
-  EXPECT_EQ(TranslateSql("SELECT CHAR(1) FROM SYSIBM.SYSDUMMY1 WHERE CURRENT_DATE > D",
-                         TDriverKind::kSQLite),
-            "SELECT CHAR(1) FROM (SELECT 'Y' AS IBMREQD) SYSDUMMY1 WHERE zoras_current_date() > D");
+  const struct {
+    const char* db2;
+    const char* sqlite;
+  } sqlite_cases[] = {
+      {"SELECT CHAR(1) FROM SYSIBM.SYSDUMMY1 WHERE CURRENT_DATE > D",
+       "SELECT CHAR(1) FROM (SELECT 'Y' AS IBMREQD) SYSDUMMY1 WHERE zoras_current_date() > D"},
+      {"SELECT A FROM ((SELECT A FROM T) UNION ALL (SELECT B FROM U)) WHERE LEFT(A, 1) = 'x'",
+       "SELECT A FROM (SELECT A FROM T UNION ALL SELECT B FROM U) WHERE zoras_left(A, 1) = 'x'"},
+      {"SELECT * FROM T LEFT JOIN (SELECT 1 AS X) Q ON 1=1",
+       "SELECT * FROM T LEFT JOIN (SELECT 1 AS X) Q ON 1=1"},
+      {"CREATE TABLE T (D DATE DEFAULT CURRENT_DATE)",
+       "CREATE TABLE T (D DATE DEFAULT CURRENT_DATE)"},
+  };
+  for (const auto& c : sqlite_cases) EXPECT_EQ(TranslateSql(c.db2, TDriverKind::kSQLite), c.sqlite);
 }
 
 TEST(SqlTextTest, SequenceStatements) {
