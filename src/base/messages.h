@@ -121,6 +121,8 @@ inline constexpr TMessage ecNextValForm{
     "NEXTVAL FOR is supported only as SELECT NEXTVAL FOR <sequence> [AS <name>] FROM "
     "SYSIBM.SYSDUMMY1"};
 inline constexpr TMessage ecColumnValue{"ecColumnValue", "Column %s: %s"};
+inline constexpr TMessage ecMultipleStatements{
+    "ecMultipleStatements", "A statement must not hold several commands; use a script for that"};
 inline constexpr TMessage ecCommitRolledBack{
     "ecCommitRolledBack",
     "The transaction was rolled back because an earlier statement in it failed"};

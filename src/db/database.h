@@ -83,7 +83,10 @@ class TDbConnection {
   // Runs a script of DDL statements separated by ';' at line ends (schema creation).
   virtual void ExecuteScript(std::string_view script) = 0;
 
-  // Explicit transactions. Outside one, every statement commits on its own.
+  // Explicit transactions. Outside one, every statement commits on its own. Begin inside
+  // a transaction and Commit outside one throw EDatabaseError; Rollback outside one does
+  // nothing, for clean-up paths. On PostgreSQL a failed statement spoils the transaction:
+  // Commit then rolls back and throws.
   virtual void Begin() = 0;
   virtual void Commit() = 0;
   virtual void Rollback() = 0;

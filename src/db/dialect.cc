@@ -430,8 +430,7 @@ int Utf8Length(std::string_view text) {
 namespace {
 
 // The field an item of a select list gives, when the item alone fixes it.
-std::optional<TFieldDef> ItemField(const TTokens& tokens, std::vector<size_t> item,
-                                   std::string_view sql) {
+std::optional<TFieldDef> ItemField(const TTokens& tokens, const std::vector<size_t>& item) {
   size_t n = item.size();
   auto tok = [&](size_t k) -> const TSqlToken& { return tokens[item[k]]; };
   auto is_name = [&](size_t k) {
@@ -468,7 +467,6 @@ std::optional<TFieldDef> ItemField(const TTokens& tokens, std::vector<size_t> it
     const char* end = tok(n - 2).text.data() + tok(n - 2).text.size();
     TFieldDef f;
     if (!FieldFromDeclaredType(std::string_view(begin, end - begin), &f)) return std::nullopt;
-    (void)sql;
     return f;
   }
   return std::nullopt;
@@ -526,7 +524,7 @@ TSelectList AnalyzeSelectList(std::string_view sql) {
       star = true;
   }
   if (star) return out;
-  for (const auto& item : items) out.item_fields.push_back(ItemField(tokens, item, sql));
+  for (const auto& item : items) out.item_fields.push_back(ItemField(tokens, item));
   return out;
 }
 

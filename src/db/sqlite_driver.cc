@@ -445,6 +445,15 @@ class TSqliteConnection : public TDbConnection {
       Fail();
     }
     if (st.stmt == nullptr) throw EDatabaseError("The statement is empty");
+    // SQLite would run the first statement and ignore the rest; PostgreSQL refuses such
+    // text, and so does this driver.
+    const std::string_view rest(tail, positional.sql.c_str() + positional.sql.size() - tail);
+    for (const TSqlToken& t : LexSql(rest)) {
+      if (IsSignificant(t) && t.text != ";") {
+        sqlite3_finalize(st.stmt);
+        throw EDatabaseError(Msg(msg::ecMultipleStatements));
+      }
+    }
     st.names = std::move(positional.names);
     st.original = key;
     return cache_.emplace(key, std::move(st)).first->second;

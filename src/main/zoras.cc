@@ -14,7 +14,9 @@
 #include "base/home.h"
 #include "base/messages.h"
 #include "base/version.h"
+#include "db/database.h"
 #include "db/pool.h"
+#include "db/schema_files.h"
 #include "host/boot_settings.h"
 #include "host/http_server.h"
 #include "host/run_modes.h"
@@ -35,6 +37,10 @@ int Run(const std::vector<std::string>& args) {
   signal(SIGPIPE, SIG_IGN);
 
   LoadBootSettings();
+  // Result columns are spelled as the schema spells them, whatever the driver folds.
+  std::string ddl;
+  for (const auto& [name, text] : SchemaFiles()) ddl += text + "\n";
+  SetSchemaSpellings(ddl);
   const TBootOptions boot = ReadBootOptions(BootSettings());
   TPoolManager pool(PoolOptionsFromBoot(boot));
   const THttpServerOptions http = HttpOptionsFromBoot(BootSettings(), boot);

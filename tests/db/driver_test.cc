@@ -455,6 +455,10 @@ TEST_P(DriverTest, DatabaseErrorsReachTheCaller) {
   const std::string duplicate =
       ErrorOf([&] { conn_->Execute("INSERT INTO OSB (IdOsb) VALUES (1)"); });
   EXPECT_NE(Lower(duplicate).find("unique"), std::string::npos) << duplicate;
+  // A second command behind the first is refused, not run and not silently dropped.
+  EXPECT_NE(ErrorOf([&] { conn_->Execute("DELETE FROM OSB; DELETE FROM KOMITENT"); }),
+            "(no error)");
+  EXPECT_EQ(Count("OSB"), 1);
   // The connection works on after an error.
   EXPECT_EQ(Count("OSB"), 1);
   EXPECT_NE(ErrorOf([&] { conn_->ExecuteScript("CREATE TABLE OSB (X INTEGER);"); }), "(no error)");
