@@ -7,8 +7,9 @@
 #include <memory>
 
 #include "base/errors.h"
-#include "base/messages.h"
 #include "base/home.h"
+#include "base/ini_file.h"
+#include "base/messages.h"
 
 namespace zoras {
 namespace {
@@ -60,46 +61,14 @@ bool ParseInt(std::string_view text, int* out) {
 
 TBootSettings TBootSettings::Parse(std::string_view ini_text) {
   TBootSettings result;
-  if (ini_text.substr(0, 3) == "\xEF\xBB\xBF") ini_text.remove_prefix(3);
-  bool in_section = false;
-  while (!ini_text.empty()) {
-    const size_t eol = ini_text.find('\n');
-    std::string_view line = Trim(ini_text.substr(0, eol));
-    ini_text.remove_prefix(eol == std::string_view::npos ? ini_text.size() : eol + 1);
-
-    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
-    if (line.front() == '[') {
-      std::string_view name = line.substr(1);
-      name = name.substr(0, name.find(']'));
-      in_section = SameText(Trim(name), kBootSection);
-      continue;
-    }
-    if (!in_section) continue;
-    const size_t eq = line.find('=');
-    if (eq == std::string_view::npos) continue;
-    std::string_view key = Trim(line.substr(0, eq));
-    std::string_view value = Trim(line.substr(eq + 1));
-    if (key.empty()) continue;
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-      value = value.substr(1, value.size() - 2);
-    result.entries_.emplace_back(std::string(key), std::string(value));
-  }
+  for (TIniSection& section : ParseIniSections(ini_text))
+    if (SameText(section.name, kBootSection)) result.entries_ = std::move(section.entries);
   return result;
 }
 
 TBootSettings TBootSettings::LoadFile(const std::filesystem::path& file) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(file.c_str(), "rb"), &std::fclose);
-  if (!f) {
-    if (errno == ENOENT) return TBootSettings();
-    throw EZoras(Msg(msg::ecBootFileUnreadable, {file.string(), std::strerror(errno)}));
-  }
-  std::string text;
-  char buf[8192];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) text.append(buf, n);
-  if (std::ferror(f.get()))
-    throw EZoras(Msg(msg::ecBootFileUnreadable, {file.string(), std::strerror(errno)}));
-  return Parse(text);
+  const std::optional<std::string> text = ReadWholeFile(file, msg::ecBootFileUnreadable);
+  return text ? Parse(*text) : TBootSettings();
 }
 
 std::string TBootSettings::Value(std::string_view key) const {
