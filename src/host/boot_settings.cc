@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "base/ascii.h"
 #include "base/errors.h"
 #include "base/home.h"
 #include "base/ini_file.h"
@@ -14,13 +15,7 @@
 namespace zoras {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
+std::string_view Trim(std::string_view s) { return TrimBlanks(s); }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
