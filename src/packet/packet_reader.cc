@@ -8,11 +8,11 @@
 #include <cstring>
 #include <memory>
 
+#include "base/ascii.h"
 #include "base/errors.h"
 #include "base/messages.h"
-#include "base/ascii.h"
-#include "packet/base64.h"
 #include "base/utf8.h"
+#include "packet/base64.h"
 
 namespace zoras {
 namespace {
@@ -334,7 +334,7 @@ class TReader {
       case TFieldType::kUI4: {
         int64_t v = 0;
         auto r = std::from_chars(b, e, v);
-        if (r.ec != std::errc() || r.ptr != e || !InRange(def.type, v))
+        if (r.ec != std::errc() || r.ptr != e || !IntegerFits(def.type, v))
           BadValue(raw, def.name, row);
         return TValue::Integer(v);
       }
@@ -385,25 +385,6 @@ class TReader {
         break;
     }
     return TValue::Text(std::string(text));
-  }
-
-  static bool InRange(TFieldType type, int64_t v) {
-    switch (type) {
-      case TFieldType::kI1:
-        return v >= -128 && v <= 127;
-      case TFieldType::kI2:
-        return v >= -32768 && v <= 32767;
-      case TFieldType::kI4:
-        return v >= INT32_MIN && v <= INT32_MAX;
-      case TFieldType::kUI1:
-        return v >= 0 && v <= 255;
-      case TFieldType::kUI2:
-        return v >= 0 && v <= 65535;
-      case TFieldType::kUI4:
-        return v >= 0 && v <= UINT32_MAX;
-      default:
-        return true;
-    }
   }
 
   static bool Digits(std::string_view s, size_t from, size_t n, int* out) {

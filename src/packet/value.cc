@@ -107,7 +107,7 @@ bool DaysToDateTime(double days, TDateTime* out) {
   return true;
 }
 
-void IntegerRange(TFieldType type, int64_t* lo, int64_t* hi) {
+void IntegerBounds(TFieldType type, int64_t* lo, int64_t* hi) {
   switch (type) {
     case TFieldType::kI1:
       *lo = -128, *hi = 127;
@@ -425,7 +425,7 @@ TValue ConvertToField(const TFieldDef& field, const TValue& value) {
         v = value.AsInteger();
       }
       int64_t lo, hi;
-      IntegerRange(field.type, &lo, &hi);
+      IntegerBounds(field.type, &lo, &hi);
       if (v < lo || v > hi)
         throw EZoras(
             Msg(msg::ecFieldRangeError, {IntText(v), field.name, IntText(lo), IntText(hi)}));
@@ -474,6 +474,12 @@ TValue ConvertToField(const TFieldDef& field, const TValue& value) {
     default:
       return value;
   }
+}
+
+bool IntegerFits(TFieldType type, int64_t v) {
+  int64_t lo, hi;
+  IntegerBounds(type, &lo, &hi);
+  return v >= lo && v <= hi;
 }
 
 }  // namespace zoras

@@ -113,6 +113,10 @@ TValue::Kind StorageKind(TFieldType type);
 // column's range. Throws EZoras with the catalogue message on a value that does not fit.
 TValue ConvertToField(const TFieldDef& field, const TValue& value);
 
+// True when `v` lies in the range of an integer column type (any value for i8 and for
+// types that are not integers).
+bool IntegerFits(TFieldType type, int64_t v);
+
 // Reads an exact decimal ("-1234.5", "0,25": optional sign, digits, at most one point or
 // comma) into a kDecimal value; false when the text is not one.
 bool TryParseDecimal(std::string_view text, TValue* out);

@@ -58,3 +58,9 @@ class SoapTestServer:
                 self._proc.wait()
         self._proc.stdout.close()
         return self._proc.returncode
+
+    def stop_cleanly(self):
+        """Stops the server and fails unless it exited with status 0."""
+        status = self.stop()
+        if status != 0:
+            raise AssertionError("soap_test_server ended with %s:\n%s" % (status, self.stderr()))

@@ -42,7 +42,7 @@ class BodmTest : public ::testing::TestWithParam<TDriverKind> {
  protected:
   void SetUp() override {
     std::string skip;
-    db_ = TTestDatabase::Make(GetParam(), &skip);
+    db_ = MakeTestDatabase(GetParam(), &skip);
     if (db_ == nullptr) GTEST_SKIP() << skip;
     db_->Run("CREATE TABLE NOTES (ID INTEGER NOT NULL PRIMARY KEY)");
     TPoolOptions o;

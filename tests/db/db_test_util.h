@@ -66,10 +66,13 @@ class TScratchDatabase {
   TScratchDatabase(const TScratchDatabase&) = delete;
   TScratchDatabase& operator=(const TScratchDatabase&) = delete;
 
+  TDriverKind Driver() const { return target_.driver; }
   const TDatabaseTarget& Target() const { return target_; }
   const TDatabaseLogin& Login() const { return login_; }
   // A new connection to the database.
   std::unique_ptr<TDbConnection> Open() const { return OpenDatabase(target_, login_); }
+  // Runs a script of statements separated by ';' at line ends.
+  void Run(std::string_view script) const { Open()->ExecuteScript(script); }
   // The folder of the SQLite file; empty on PostgreSQL.
   const std::filesystem::path& Folder() const { return folder_; }
 

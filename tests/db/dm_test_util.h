@@ -19,6 +19,7 @@
 
 #include "base/errors.h"
 #include "db/database.h"
+#include "db/db_test_util.h"
 #include "db/dm.h"
 
 namespace zoras {
@@ -48,73 +49,17 @@ inline std::string DriverLabel(TDriverKind kind) {
   return kind == TDriverKind::kSQLite ? "SQLite" : "PostgreSQL";
 }
 
-// A database that lives for one test: a fresh SQLite file in a temporary folder, or a
-// fresh schema in the PostgreSQL test database (ZORAS_TEST_PG, user ZORAS_TEST_PG_USER)
-// that every connection opened here works in. Removed again by the destructor.
-class TTestDatabase {
- public:
-  // Empty (and `skip` set) when the driver's database is not configured.
-  static std::unique_ptr<TTestDatabase> Make(TDriverKind kind, std::string* skip) {
-    auto db = std::unique_ptr<TTestDatabase>(new TTestDatabase());
-    db->target_.driver = kind;
-    const std::string unique = std::to_string(getpid()) + "_" + std::to_string(Counter()++) + "_" +
-                               std::to_string(std::random_device()() % 100000);
-    if (kind == TDriverKind::kSQLite) {
-      db->folder_ = std::filesystem::temp_directory_path() / ("zoras_dmtest_" + unique);
-      std::filesystem::create_directories(db->folder_);
-      db->target_.database = (db->folder_ / "test.db").string();
-      CreateDatabase(db->target_, db->login_);
-      return db;
-    }
-    const char* pg = std::getenv("ZORAS_TEST_PG");
-    if (pg == nullptr || *pg == '\0') {
-      *skip = "ZORAS_TEST_PG is not set";
-      return nullptr;
-    }
-    db->target_.database = pg;
-    const char* user = std::getenv("ZORAS_TEST_PG_USER");
-    db->login_.user = user != nullptr ? user : "";
-    db->schema_ = "zt_" + unique;
-    OpenDatabase(db->target_, db->login_)->Execute("CREATE SCHEMA " + db->schema_);
-    return db;
+using TTestDatabase = TScratchDatabase;
+
+// A database for one test on `kind`; empty (and `skip` set) when the driver's database is
+// not configured.
+inline std::unique_ptr<TTestDatabase> MakeTestDatabase(TDriverKind kind, std::string* skip) {
+  if (kind == TDriverKind::kPostgreSQL && !PostgresTestConfigured()) {
+    *skip = kNoPostgresMessage;
+    return nullptr;
   }
-
-  ~TTestDatabase() {
-    try {
-      if (!schema_.empty())
-        OpenDatabase(target_, login_)->Execute("DROP SCHEMA " + schema_ + " CASCADE");
-    } catch (const std::exception&) {
-    }
-    std::error_code ec;
-    if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
-  }
-
-  TDriverKind Driver() const { return target_.driver; }
-  const TDatabaseTarget& Target() const { return target_; }
-  const std::filesystem::path& Folder() const { return folder_; }
-
-  // A new connection to the test database.
-  std::unique_ptr<TDbConnection> Open() const {
-    std::unique_ptr<TDbConnection> c = OpenDatabase(target_, login_);
-    if (!schema_.empty()) c->Execute("SET search_path TO " + schema_);
-    return c;
-  }
-
-  // Runs a script of statements separated by ';' at line ends.
-  void Run(std::string_view script) const { Open()->ExecuteScript(script); }
-
- private:
-  TTestDatabase() = default;
-  static std::atomic<int>& Counter() {
-    static std::atomic<int> n{0};
-    return n;
-  }
-
-  TDatabaseTarget target_;
-  TDatabaseLogin login_;
-  std::filesystem::path folder_;
-  std::string schema_;
-};
+  return std::make_unique<TTestDatabase>(kind);
+}
 
 // Counts of the connections a TProbeConnection factory made.
 struct TConnectionProbe {

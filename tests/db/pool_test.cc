@@ -38,7 +38,7 @@ class PoolTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string skip;
-    db_ = TTestDatabase::Make(TDriverKind::kSQLite, &skip);
+    db_ = MakeTestDatabase(TDriverKind::kSQLite, &skip);
     ASSERT_NE(db_, nullptr) << skip;
   }
 
@@ -356,7 +356,7 @@ TEST_F(PoolTest, BrokenConnectionIsClosedAndNeverLentAgain) {
 
 TEST(PoolPostgresTest, ConnectionKilledByTheServerIsReplaced) {
   std::string skip;
-  auto db = TTestDatabase::Make(TDriverKind::kPostgreSQL, &skip);
+  auto db = MakeTestDatabase(TDriverKind::kPostgreSQL, &skip);
   if (db == nullptr) GTEST_SKIP() << skip;
   TPoolOptions o;
   o.first_acquire_wait = milliseconds(50);

@@ -12,7 +12,7 @@ class QueryTest : public ::testing::TestWithParam<TDriverKind> {
  protected:
   void SetUp() override {
     std::string skip;
-    db_ = TTestDatabase::Make(GetParam(), &skip);
+    db_ = MakeTestDatabase(GetParam(), &skip);
     if (db_ == nullptr) GTEST_SKIP() << skip;
     db_->Run(
         "CREATE TABLE VALS (ID INTEGER NOT NULL PRIMARY KEY, S VARCHAR(20), I INTEGER, "

@@ -28,7 +28,7 @@ class TableTest : public ::testing::TestWithParam<TDriverKind> {
  protected:
   void SetUp() override {
     std::string skip;
-    db_ = TTestDatabase::Make(GetParam(), &skip);
+    db_ = MakeTestDatabase(GetParam(), &skip);
     if (db_ == nullptr) GTEST_SKIP() << skip;
     db_->Run(kSchema);
     dm_ = std::make_unique<TDM>(db_->Open(), "");
