@@ -176,5 +176,58 @@ inline constexpr TMessage ecScrambleTextTooLong{
     "ecScrambleTextTooLong",
     "The text to scramble has %d bytes; a ZOR.INI value holds at most %d"};
 
+// Identifiers and the euro changeover
+inline constexpr TMessage ecWarningIDWriteNotSucc{
+    "ecWarningIDWriteNotSucc", "Posodabljanje zapisa v tabeli ID - stolpec %s ni uspelo !"};
+inline constexpr TMessage ecErrorGENID{
+    "ecErrorGENID", "Posodabljanje zapisa v tabeli GENID - ključ %s ni uspelo !"};
+inline constexpr TMessage ecErrorSequence{"ecErrorSequence",
+                                          "%s: napaka pri sekvenci %s_SEQ. Sporočilo: %s"};
+inline constexpr TMessage ecNonPositiveBase{"ecNonPositiveBase",
+                                            "Cannot raise non positive base to power"};
+
+// Security: sessions, users, passwords, rights
+inline constexpr TMessage ecSessionRelogin{"ecSessionRelogin", "Potrebna je ponovna prijava !"};
+inline constexpr TMessage ecSoapHeadersUnsupported{
+    "ecSoapHeadersUnsupported", "INTERNAL ERROR: SOAP HEADER-ji NISO PODPRTI !"};
+inline constexpr TMessage ecUserNoRights{"ecUserNoRights", "Uporabnik %s nima dovolj pravic !"};
+inline constexpr TMessage ecUserInactive{"ecUserInactive", "Uporabnik %s ni aktiven !"};
+inline constexpr TMessage ecAccessDenied{"ecAccessDenied", "Dostop do \"%s\" ni dovoljen !"};
+inline constexpr TMessage ecUserLocked{
+    "ecUserLocked",
+    "Uporabnik %s je zaklenjen, zaradi večkratnega napačnega vnosa gesla !"};
+inline constexpr TMessage ecLoginDateExceeded{
+    "ecLoginDateExceeded", "Prijava s tem uporabniškim imenom je bila dovoljena samo do %s !"};
+inline constexpr TMessage ecErrorDecodePassword{"ecErrorDecodePassword",
+                                                "Napaka pri odkodiranju gesla. Sporočilo: %s"};
+inline constexpr TMessage ecInvalidBase64{"ecInvalidBase64", "Invalid Base64 text"};
+inline constexpr TMessage ecWrongPassword{"ecWrongPassword", "Vpisali ste napačno geslo !"};
+inline constexpr TMessage ecFirstLoginPasswordChange{
+    "ecFirstLoginPasswordChange", "Ob prvi prijavi je zamenjava gesla obvezna !"};
+inline constexpr TMessage ecPasswordTooShort{"ecPasswordTooShort",
+                                             "Geslo je krajše od %s znakov !"};
+inline constexpr TMessage ecPasswordMustChange{"ecPasswordMustChange",
+                                               "Geslo je potrebno zamenjati !"};
+inline constexpr TMessage ecPasswordConfirmDiffers{
+    "ecPasswordConfirmDiffers", "Novo geslo in potrditev gesla sta različni !"};
+inline constexpr TMessage ecPasswordUnchanged{"ecPasswordUnchanged",
+                                              "Staro in novo geslo sta enaka !"};
+// USR.Gsl holds the Base64 text of at most 18 Windows-1250 characters.
+inline constexpr TMessage ecPasswordTooLong{"ecPasswordTooLong",
+                                            "Geslo je daljše od %s znakov !"};
+inline constexpr TMessage ecPasswordCharacter{
+    "ecPasswordCharacter", "Geslo vsebuje znak, ki ga ni mogoče shraniti !"};
+
+// zorasctl demo
+inline constexpr TMessage ecDemoDatabaseExists{
+    "ecDemoDatabaseExists",
+    "The database %s exists already; the demo needs a new one (remove the file first). "
+    "Nothing was changed"};
+inline constexpr TMessage ecDemoFolderFailed{"ecDemoFolderFailed",
+                                             "Cannot create the demo folder %s: %s"};
+inline constexpr TMessage ecDemoFileFailed{"ecDemoFileFailed", "Cannot write %s"};
+inline constexpr TMessage ecDemoDataFailed{"ecDemoDataFailed",
+                                           "The demo data failed, nothing was changed: %s"};
+
 }  // namespace msg
 }  // namespace zoras

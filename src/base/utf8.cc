@@ -66,4 +66,15 @@ bool AppendUtf8(uint32_t cp, std::string* out) {
   return true;
 }
 
+std::string CutUtf8(std::string_view text, size_t max_chars) {
+  size_t chars = 0, i = 0;
+  for (; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+      if (chars == max_chars) break;
+      ++chars;
+    }
+  }
+  return std::string(text.substr(0, i));
+}
+
 }  // namespace zoras

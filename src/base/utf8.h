@@ -20,4 +20,7 @@ inline bool IsValidUtf8(std::string_view text) {
 // surrogate or a value above U+10FFFF.
 bool AppendUtf8(uint32_t cp, std::string* out);
 
+// The first `max_chars` characters of UTF-8 `text` (all of it when shorter).
+std::string CutUtf8(std::string_view text, size_t max_chars);
+
 }  // namespace zoras

@@ -23,6 +23,8 @@
 #include "host/soap_registry.h"
 #include "host/start_up.h"
 #include "host/web_module.h"
+#include "services/services.h"
+#include "settings/euro.h"
 
 namespace zoras {
 namespace {
@@ -44,7 +46,9 @@ int Run(const std::vector<std::string>& args) {
   const TBootOptions boot = ReadBootOptions(BootSettings());
   TPoolManager pool(PoolOptionsFromBoot(boot));
   const THttpServerOptions http = HttpOptionsFromBoot(BootSettings(), boot);
-  const TInvRegistry registry = TInvRegistry::Standard();
+  TInvRegistry registry = TInvRegistry::Standard();
+  const TServiceEnv services{&pool, boot.session_timeout_minutes};
+  RegisterServices(registry, services);
   TWebApp app(registry, http.port);
   TWSWBBridge server(
       http, [&app](const TWebRequest& req) { return TWSMain(app).Dispatch(req); },
@@ -74,9 +78,9 @@ int Run(const std::vector<std::string>& args) {
     std::printf("%s\n", Msg(msg::ecZORASVersion, {FileVersion()}).c_str());
     std::fflush(stdout);
   }
-  // The first connection opens (and the process-wide settings load) before the server
-  // listens or tells systemd it is ready; a failure here ends the process.
-  pool.StartPool();
+  // The first connection opens (and the euro changeover and start-up switches load) before the
+  // server listens or tells systemd it is ready; a failure here ends the process.
+  pool.StartPool(LoadSharedSettings);
   server.Activate();
   std::printf("Listening on port %u\n", server.Port());
   std::fflush(stdout);

@@ -1,0 +1,62 @@
+-- Clients: the organisational units (branches) and the persons.
+
+CREATE TABLE ORG (
+  SfOrg SMALLINT NOT NULL PRIMARY KEY,
+  Krt VARCHAR(10),
+  Nzv VARCHAR(80),
+  Mst VARCHAR(40),
+  Fax VARCHAR(20),
+  SfOsb INTEGER
+);
+
+-- Persons, natural and legal; SfOsb from the ID counter "SfOsb".
+CREATE TABLE OSB (
+  SfDrz VARCHAR(1),
+  Nzv VARCHAR(80),
+  Ime VARCHAR(40),
+  Nsl VARCHAR(40),
+  Pst VARCHAR(10),
+  Mst VARCHAR(40),
+  SfOsb INTEGER NOT NULL PRIMARY KEY,
+  SfSos VARCHAR(1),
+  Krt VARCHAR(10),
+  Tel VARCHAR(20),
+  Fax VARCHAR(20),
+  Zrr VARCHAR(40),
+  Mts VARCHAR(15),
+  SfOsd VARCHAR(1),
+  StOsd VARCHAR(20),
+  Dvs VARCHAR(10),
+  OsdIzd VARCHAR(40),
+  Roj DATE,
+  ZrrTvl VARCHAR(40),
+  KrtBnk VARCHAR(50),
+  SfKdl VARCHAR(1),
+  Swift VARCHAR(20),
+  SfBon VARCHAR(1),
+  Kid VARCHAR(15),
+  SfDrzNsl VARCHAR(1),
+  DZ VARCHAR(1),
+  EMail VARCHAR(80),
+  EML VARCHAR(20),
+  SfRtn VARCHAR(1),
+  RojMst VARCHAR(40),
+  RojSfDrz VARCHAR(1),
+  Poklic VARCHAR(220),
+  Izkusnje VARCHAR(220),
+  Namen VARCHAR(220),
+  Razlog VARCHAR(220),
+  Delodajalec VARCHAR(220),
+  Dejavnost VARCHAR(220),
+  Sektorizacija VARCHAR(220),
+  ZpsInt VARCHAR(1),
+  Akt VARCHAR(1),
+  DURSNZV VARCHAR(20),
+  OSDIZDAN DATE,
+  Izobrazba VARCHAR(30),
+  SfSgs VARCHAR(1),
+  SgsTime TIMESTAMP,
+  IzjavaEmail VARCHAR(1),
+  ID_VPRASALNIK INTEGER
+);
+CREATE INDEX OSB_KRTBNK ON OSB (KrtBnk);
