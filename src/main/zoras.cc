@@ -15,16 +15,11 @@
 #include "base/messages.h"
 #include "base/version.h"
 #include "db/database.h"
-#include "db/pool.h"
 #include "db/schema_files.h"
 #include "host/boot_settings.h"
-#include "host/http_server.h"
 #include "host/run_modes.h"
-#include "host/soap_registry.h"
 #include "host/start_up.h"
-#include "host/web_module.h"
-#include "services/services.h"
-#include "settings/euro.h"
+#include "services/server.h"
 
 namespace zoras {
 namespace {
@@ -44,15 +39,8 @@ int Run(const std::vector<std::string>& args) {
   for (const auto& [name, text] : SchemaFiles()) ddl += text + "\n";
   SetSchemaSpellings(ddl);
   const TBootOptions boot = ReadBootOptions(BootSettings());
-  TPoolManager pool(PoolOptionsFromBoot(boot));
-  const THttpServerOptions http = HttpOptionsFromBoot(BootSettings(), boot);
-  TInvRegistry registry = TInvRegistry::Standard();
-  const TServiceEnv services{&pool, boot.session_timeout_minutes};
-  RegisterServices(registry, services);
-  TWebApp app(registry, http.port);
-  TWSWBBridge server(
-      http, [&app](const TWebRequest& req) { return TWSMain(app).Dispatch(req); },
-      [](const TWebRequest& req) { return !TWSMain::IsSoapRequest(req); });
+  TZorasServer server(PoolOptionsFromBoot(boot), HttpOptionsFromBoot(BootSettings(), boot),
+                      boot.session_timeout_minutes);
 
   const TInstallAction install = FindInstallSwitch(args);
   // Install and uninstall take no lock, so that they work beside a serving instance.
@@ -78,10 +66,10 @@ int Run(const std::vector<std::string>& args) {
     std::printf("%s\n", Msg(msg::ecZORASVersion, {FileVersion()}).c_str());
     std::fflush(stdout);
   }
-  // The first connection opens (and the euro changeover and start-up switches load) before the
-  // server listens or tells systemd it is ready; a failure here ends the process.
-  pool.StartPool(LoadSharedSettings);
-  server.Activate();
+  // The first connection opens (and the euro changeover and the start-up switches load)
+  // before the server listens or tells systemd it is ready; a failure here ends the
+  // process.
+  server.Start();
   std::printf("Listening on port %u\n", server.Port());
   std::fflush(stdout);
   if (service_mode) NotifyServiceManager("READY=1");
