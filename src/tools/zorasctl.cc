@@ -1,10 +1,14 @@
 // zorasctl: the operator's tool beside the server.
 //   zorasctl schema [--alias NAME]   creates the tables and sequences of a database
 //   zorasctl scramble TEXT           prints the ZOR.INI value that stands for TEXT
+//   zorasctl demo [--dir FOLDER]     prepares a folder the server runs in, with demo data
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -12,6 +16,7 @@
 #include <string>
 #include <system_error>
 
+#include "base/clock.h"
 #include "base/errors.h"
 #include "base/home.h"
 #include "base/messages.h"
@@ -19,6 +24,7 @@
 #include "db/connection_settings.h"
 #include "db/database.h"
 #include "db/schema_files.h"
+#include "tools/demo_data.h"
 
 namespace zoras {
 namespace {
@@ -53,45 +59,42 @@ TDatabaseLogin SchemaLogin(const TDatabaseTarget& target) {
   return {settings.user_name, settings.password};
 }
 
-// Every statement runs in one transaction, so a failure (typically: the tables exist
-// already) leaves the database as it was. The database's message says what failed.
-void CreateSchema(TDbConnection& db) {
-  db.Begin();
+// The dialect setup and every schema file, on the caller's transaction. The database's
+// message says what failed (typically: the tables exist already).
+void CreateSchemaObjects(TDbConnection& db) {
   try {
+    db.ExecuteScript(DialectSetupScript(db.Driver()));
+  } catch (const std::exception& e) {
+    throw EZoras(Msg(msg::ecSchemaSetupFailed, {db.DriverName(), e.what()}));
+  }
+  for (const auto& [name, text] : SchemaFiles()) {
     try {
-      db.ExecuteScript(DialectSetupScript(db.Driver()));
+      db.ExecuteScript(text);
     } catch (const std::exception& e) {
-      throw EZoras(Msg(msg::ecSchemaSetupFailed, {db.DriverName(), e.what()}));
+      throw EZoras(Msg(msg::ecSchemaFileFailed, {name, e.what()}));
     }
-    for (const auto& [name, text] : SchemaFiles()) {
-      try {
-        db.ExecuteScript(text);
-      } catch (const std::exception& e) {
-        throw EZoras(Msg(msg::ecSchemaFileFailed, {name, e.what()}));
-      }
-    }
-    db.Commit();
-  } catch (...) {
-    try {
-      if (db.InTransaction()) db.Rollback();
-    } catch (const std::exception&) {
-      // The first failure is the one worth reporting.
-    }
-    throw;
   }
 }
 
-void RunSchema(const std::optional<std::string>& alias) {
-  const TDatabaseTarget target = SchemaTarget(alias);
-  const TDatabaseLogin login = SchemaLogin(target);
+// Runs `build` on the database of `target` in one transaction, so that a failure leaves
+// the database as it was. A SQLite file that did not exist before is removed again on
+// failure: an empty file left behind would pass for a database that the server then
+// opens without complaint, while without it the server points at `zorasctl schema`.
+void BuildDatabase(const TDatabaseTarget& target, const TDatabaseLogin& login,
+                   const std::function<void(TDbConnection&)>& build) {
   std::error_code ec;
   const bool new_file = target.driver == TDriverKind::kSQLite && !fs::exists(target.database, ec);
   std::unique_ptr<TDbConnection> db = CreateDatabase(target, login);
   try {
-    CreateSchema(*db);
+    db->Begin();
+    build(*db);
+    db->Commit();
   } catch (...) {
-    // An empty file left behind would pass for a database that the server then opens
-    // without complaint; without it the server points at this command.
+    try {
+      if (db->InTransaction()) db->Rollback();
+    } catch (const std::exception&) {
+      // The first failure is the one worth reporting.
+    }
     db.reset();
     if (new_file) {
       for (const char* suffix : {"", "-wal", "-shm", "-journal"})
@@ -99,6 +102,11 @@ void RunSchema(const std::optional<std::string>& alias) {
     }
     throw;
   }
+}
+
+void RunSchema(const std::optional<std::string>& alias) {
+  const TDatabaseTarget target = SchemaTarget(alias);
+  BuildDatabase(target, SchemaLogin(target), CreateSchemaObjects);
   std::cout << "Schema created in "
             << (target.alias.empty() ? target.database : "alias " + target.alias) << "\n";
 }
@@ -121,6 +129,78 @@ std::string CheckScrambleText(const std::string& text) {
     return Msg(msg::ecScrambleTextTooLong,
                {std::to_string(text.size()), std::to_string(kMaxScrambledTextLength)});
   return {};
+}
+
+// The demo's boot file: the port the README's calls use, a small pool and the debug log.
+constexpr std::string_view kDemoBootText =
+    "[ZORAS]\nASPORT=8080\nMAXCON=5\nMINCON=1\nREQTO=10\nSIDTO=10\nDEBUGLOG=D\n";
+// The database login of the demo; SQLite ignores it, but the server requires one.
+constexpr std::string_view kDemoLogin = "zoras";
+
+// Writes `text` to a new file; false, with the file untouched, when it exists already.
+bool WriteNewFile(const fs::path& file, std::string_view text) {
+  std::error_code ec;
+  if (fs::exists(file, ec)) return false;
+  std::ofstream out(file, std::ios::binary);
+  out << text;
+  out.close();
+  if (!out) throw EZoras(Msg(msg::ecDemoFileFailed, {file.string()}));
+  return true;
+}
+
+// Name, then value, in columns.
+std::string Columns(std::string_view first, size_t width, std::string_view rest) {
+  std::string line = "  " + std::string(first);
+  line.resize(std::max(line.size() + 1, width + 2), ' ');
+  return line + std::string(rest);
+}
+
+void RunDemo(const std::optional<std::string>& dir) {
+  const fs::path given = dir ? fs::path(*dir) : HomeFolder();
+  std::error_code ec;
+  const fs::path folder = fs::absolute(given, ec);
+  if (ec) throw EZoras(Msg(msg::ecDemoFolderFailed, {given.string(), ec.message()}));
+  // The demo's users and settings assume an empty database; merging them into one that
+  // holds data would only half work, so an existing database is left alone.
+  const TDatabaseTarget target = DefaultDatabaseTarget(folder);
+  if (fs::exists(target.database, ec))
+    throw EZoras(Msg(msg::ecDemoDatabaseExists, {target.database}));
+  const bool new_folder = fs::create_directories(folder, ec);
+  if (ec) throw EZoras(Msg(msg::ecDemoFolderFailed, {folder.string(), ec.message()}));
+
+  // The database first: when it fails, no boot file or ZOR.INI is left behind either.
+  try {
+    BuildDatabase(target, {}, [](TDbConnection& db) {
+      CreateSchemaObjects(db);
+      try {
+        InsertDemoData(db, Now());
+      } catch (const std::exception& e) {
+        throw EZoras(Msg(msg::ecDemoDataFailed, {e.what()}));
+      }
+    });
+  } catch (...) {
+    if (new_folder) fs::remove(folder, ec);  // only while empty
+    throw;
+  }
+
+  // An operator's own boot file or login is worth more than the demo's.
+  const auto report = [](const fs::path& file, bool written, std::string_view what) {
+    std::cout << Columns(file.filename().string(), 11,
+                         written ? "written (" + std::string(what) + ")"
+                                 : std::string("exists already, left as it was"))
+              << "\n";
+  };
+  std::cout << "Demo folder " << folder.string() << "\n";
+  const fs::path boot = folder / "zoras.BOOT";
+  report(boot, WriteNewFile(boot, kDemoBootText), "port 8080, debug log on");
+  const fs::path zor_ini = folder / "ZOR.INI";
+  const std::string zor_ini_text = "USERNAME=" + Scramble(kDemoLogin, RandomFiller()) +
+                                   "\r\nPASSWORD=" + Scramble(kDemoLogin, RandomFiller()) + "\r\n";
+  report(zor_ini, WriteNewFile(zor_ini, zor_ini_text), "database login zoras");
+  std::cout << Columns(kDefaultDatabaseFileName, 11, "created (the schema and the demo data)")
+            << "\nDemo users (user name, password):\n";
+  for (const TDemoUser& u : DemoUsers())
+    std::cout << Columns(u.name, 11, Columns(u.password, 11, u.who).substr(2)) << "\n";
 }
 
 int Main(int argc, char** argv) {
@@ -146,11 +226,20 @@ int Main(int argc, char** argv) {
       ->required()
       ->check(CLI::Validator(CheckScrambleText, "TEXT"));
 
+  CLI::App* demo = app.add_subcommand(
+      "demo", "Prepare a folder the server runs in: " + std::string(kDefaultDatabaseFileName) +
+                  " with the schema and demo users, zoras.BOOT and ZOR.INI (both kept when " +
+                  "present); refused when the database exists");
+  std::optional<std::string> demo_dir;
+  demo->add_option("--dir", demo_dir,
+                   "The folder, created when missing (default: the home folder)");
+
   CLI11_PARSE(app, argc, argv);
 
   try {
     if (*schema) RunSchema(alias);
     if (*scramble) std::cout << Scramble(text, RandomFiller()) << "\n";
+    if (*demo) RunDemo(demo_dir);
   } catch (const std::exception& e) {
     std::cerr << "zorasctl: " << e.what() << "\n";
     return 1;

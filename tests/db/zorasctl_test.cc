@@ -1,6 +1,7 @@
 // zorasctl as an operator runs it: scramble's output goes straight into ZOR.INI, schema
-// creates the default database or the one an alias names. The binary is the one built
-// beside this test (ZORAS_BINARY_DIR under CTest).
+// creates the default database or the one an alias names, demo prepares a folder the
+// server runs in. The binary is the one built beside this test (ZORAS_BINARY_DIR under
+// CTest).
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,18 +9,23 @@
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/clock.h"
 #include "base/home.h"
+#include "base/ini_file.h"
 #include "db/connection_settings.h"
 #include "db/database.h"
+#include "packet/base64.h"
 
 namespace zoras {
 namespace {
@@ -171,7 +177,12 @@ TEST_F(ZorasctlTest, BadInput) {
       {{}, "subcommand"},
       {{"nonsense"}, "A subcommand is required"},
       {{"schema", "--alias"}, "alias"},
+      {{"demo", "--dir"}, "dir"},
+      // A folder that cannot be made: the path is a file.
+      {{"demo", "--dir", (home_ / "plain.txt").string()},
+       "Cannot create the demo folder " + (home_ / "plain.txt").string()},
   };
+  WriteFile("plain.txt", "not a folder");
   for (const Case& c : cases) {
     const TRun r = Run(c.args);
     const std::string what = c.args.empty() ? "(none)" : c.args[0] + " ...";
@@ -182,6 +193,7 @@ TEST_F(ZorasctlTest, BadInput) {
   const TRun help = Run({"--help"});
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_NE(help.out.find("scramble"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("demo"), std::string::npos) << help.out;
 }
 
 TEST_F(ZorasctlTest, SchemaCreatesTheDefaultDatabase) {
@@ -248,6 +260,168 @@ TEST_F(ZorasctlTest, SchemaAliases) {
   EXPECT_EQ(bad.exit_code, 1);
   EXPECT_EQ(bad.err.rfind("zorasctl: ", 0), 0u) << bad.err;
   EXPECT_EQ(bad.out, "");
+}
+
+// One query's rows, each as its columns' display texts joined by '|'.
+std::vector<std::string> Rows(TDbConnection& db, const std::string& sql,
+                              const TSqlParams& params = {}) {
+  TMemTable t = db.Query(sql, params);
+  std::vector<std::string> rows;
+  for (t.First(); !t.Eof(); t.Next()) {
+    std::string row;
+    for (size_t i = 0; i < t.FieldCount(); ++i) row += (i ? "|" : "") + t.Value(i).AsString();
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::vector<std::string> FilesOf(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(ZorasctlTest, DemoPreparesAFolderTheServerRunsIn) {
+  const fs::path dir = top_ / "demo" / "new";  // two levels that do not exist yet
+  const TRun r = Run({"demo", "--dir", dir.string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(FilesOf(dir), (std::vector<std::string>{"ZOR.INI", "zoras.BOOT", "zoras.db"}));
+
+  const std::vector<TIniSection> boot = ParseIniSections(ReadFile(dir / "zoras.BOOT"));
+  ASSERT_EQ(boot.size(), 1u);
+  EXPECT_EQ(boot[0].name, "ZORAS");
+  EXPECT_EQ(boot[0].entries, (std::vector<std::pair<std::string, std::string>>{{"ASPORT", "8080"},
+                                                                               {"MAXCON", "5"},
+                                                                               {"MINCON", "1"},
+                                                                               {"REQTO", "10"},
+                                                                               {"SIDTO", "10"},
+                                                                               {"DEBUGLOG", "D"}}));
+  const TConnectionSettings login = ReadConnectionSettings(dir);
+  EXPECT_EQ(login.user_name, "zoras");
+  EXPECT_EQ(login.password, "zoras");
+
+  const TDatabaseTarget target{"", TDriverKind::kSQLite, (dir / "zoras.db").string()};
+  std::unique_ptr<TDbConnection> db = OpenDatabase(target, {});
+  const TDateTime today = Now().DatePart();
+
+  // Each user: stored password, state, unit and person, and the rights held directly or
+  // through a group. Only the login rights matter to the server: 063 for the branch
+  // service, 061 for headquarters; centrala holds 061 through the group alone.
+  struct UserCase {
+    std::string user, password;
+    int64_t sf_org;
+    std::string direct_rights, all_rights;
+  };
+  const std::vector<UserCase> users = {
+      {"ana", "Ana2026!", 1, "063,064", "063,064"},
+      {"centrala", "Centrala1", 1, "", "061,062"},
+      {"novak", "novak", 2, "063,064", "063,064"},
+  };
+  EXPECT_EQ(Rows(*db, "SELECT Usr FROM USR ORDER BY Usr"),
+            (std::vector<std::string>{"ana", "centrala", "novak"}));
+  for (const UserCase& c : users) {
+    SCOPED_TRACE(c.user);
+    const TSqlParams user{{"USR", TValue::Text(c.user)}};
+    TMemTable u = db->Query(
+        "SELECT U.Gsl, U.Akt, U.GslNap, U.DanGsl, U.DanSprGsl, U.SfOrg, O.Akt AS OsbAkt, "
+        "G.Nzv AS OrgNzv FROM USR U JOIN OSB O ON O.SfOsb = U.SfOsb "
+        "JOIN ORG G ON G.SfOrg = U.SfOrg WHERE U.Usr = :USR",
+        user);
+    ASSERT_EQ(u.RecordCount(), 1u) << "the user's person or unit is missing";
+    std::string password;
+    ASSERT_TRUE(DecodeBase64(u.FieldByName("Gsl").AsString(), &password));
+    EXPECT_EQ(password, c.password);
+    EXPECT_EQ(u.FieldByName("Akt").AsString(), "D");
+    EXPECT_EQ(u.FieldByName("OsbAkt").AsString(), "D");
+    EXPECT_EQ(u.FieldByName("GslNap").Value(), TValue::Integer(0));
+    EXPECT_TRUE(u.FieldByName("DanGsl").IsNull());
+    EXPECT_EQ(u.FieldByName("DanSprGsl").AsDateTime(), today);
+    EXPECT_EQ(u.FieldByName("SfOrg").AsInteger(), c.sf_org);
+    const auto joined = [](const std::vector<std::string>& rows) {
+      std::string out;
+      for (const std::string& row : rows) out += (out.empty() ? "" : ",") + row;
+      return out;
+    };
+    EXPECT_EQ(joined(Rows(*db, "SELECT SfRgt FROM RGT WHERE Usr = :USR ORDER BY SfRgt", user)),
+              c.direct_rights);
+    EXPECT_EQ(joined(Rows(*db,
+                          "SELECT SfRgt FROM RGT WHERE Usr = :USR UNION SELECT R.SfRgt FROM "
+                          "GRPRGT R JOIN GRPUSR M ON M.IdGrp = R.IdGrp WHERE M.Usr = :USR "
+                          "ORDER BY 1",
+                          user)),
+              c.all_rights);
+    // The printout names every user with the password.
+    EXPECT_NE(r.out.find("  " + c.user), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" " + c.password + " "), std::string::npos) << r.out;
+  }
+  EXPECT_EQ(Rows(*db, "SELECT G.Nzv FROM GRP G JOIN GRPUSR M ON M.IdGrp = G.IdGrp"),
+            std::vector<std::string>{"Zaledna pisarna"});
+  // The login failure message names the right by these texts.
+  EXPECT_EQ(Rows(*db, "SELECT NZV FROM SFRGT WHERE SFRGT IN ('061', '063') ORDER BY SFRGT"),
+            (std::vector<std::string>{"Prijava v centralo", "Prijava v poslovalnico"}));
+
+  EXPECT_EQ(Rows(*db,
+                 "SELECT MinGsl, SprGslDni, SfVlnF, SfVlnP, SfBnt, SfBntTT FROM INI "
+                 "WHERE IDINI = 1"),
+            std::vector<std::string>{"6|90|F|P|1|2"});
+  TMemTable euro =
+      db->Query("SELECT DANOD, SFVLTFROM, TCJVLTFAKTOR, SFVLTTO FROM EUROOBD WHERE OZNAKA = 'ES'");
+  ASSERT_EQ(euro.RecordCount(), 1u);
+  EXPECT_EQ(euro.FieldByName("DANOD").AsDateTime(), TDateTime::Encode(2007, 1, 1));
+  EXPECT_EQ(euro.FieldByName("SFVLTFROM").AsString(), "E");
+  EXPECT_EQ(euro.FieldByName("TCJVLTFAKTOR").AsInteger(), -1);
+  EXPECT_EQ(euro.FieldByName("SFVLTTO").AsString(), "S");
+  EXPECT_EQ(Rows(*db, "SELECT KLJUC, Vrednost FROM INISET ORDER BY KLJUC"),
+            (std::vector<std::string>{"BntTTEnabled|N", "PreverjanjeSoglasja|D"}));
+  // Each branch's own person exists, and the person counter is past every person.
+  EXPECT_EQ(Rows(*db,
+                 "SELECT G.SfOrg, G.Krt, G.Nzv, G.Mst FROM ORG G JOIN OSB O ON O.SfOsb = "
+                 "G.SfOsb ORDER BY G.SfOrg"),
+            (std::vector<std::string>{"1|LJ|Poslovalnica Ljubljana|Ljubljana",
+                                      "2|MB|Poslovalnica Maribor|Maribor"}));
+  EXPECT_EQ(Rows(*db, "SELECT COUNT(*) FROM ID I WHERE I.SfOsb = (SELECT MAX(SfOsb) FROM OSB)"),
+            std::vector<std::string>{"1"});
+  db.reset();
+
+  // A second run refuses before it touches anything.
+  std::vector<std::string> before;
+  for (const std::string& name : FilesOf(dir)) before.push_back(ReadFile(dir / name));
+  const TRun again = Run({"demo", "--dir", dir.string()});
+  EXPECT_EQ(again.exit_code, 1);
+  EXPECT_EQ(again.out, "");
+  EXPECT_EQ(again.err, "zorasctl: The database " + target.database +
+                           " exists already; the demo needs a new one (remove the file "
+                           "first). Nothing was changed\n");
+  std::vector<std::string> after;
+  for (const std::string& name : FilesOf(dir)) after.push_back(ReadFile(dir / name));
+  EXPECT_TRUE(before == after) << "a refused demo changed a file";
+}
+
+// Without --dir the demo goes to the home folder; an operator's boot file and login
+// stay as they are, and only the database is new.
+TEST_F(ZorasctlTest, DemoKeepsExistingBootFileAndLogin) {
+  const std::string boot = "[ZORAS]\r\nASPORT=9090\r\nALIAS=\r\n";
+  const std::string zor_ini = ZorIniLine("USERNAME", "me") + ZorIniLine("PASSWORD", "mine");
+  WriteFile("zoras.BOOT", boot);
+  WriteFile("ZOR.INI", zor_ini);
+  const TRun r = Run({"demo"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(ReadFile(home_ / "zoras.BOOT"), boot);
+  EXPECT_EQ(ReadFile(home_ / "ZOR.INI"), zor_ini);
+  // The report line of each file says it was left alone.
+  for (const std::string name : {"zoras.BOOT", "ZOR.INI"}) {
+    const size_t start = r.out.find("  " + name + " ");
+    ASSERT_NE(start, std::string::npos) << r.out;
+    const std::string line = r.out.substr(start, r.out.find('\n', start) - start);
+    EXPECT_NE(line.find("exists already, left as it was"), std::string::npos) << line;
+  }
+  EXPECT_NE(r.out.find(home_.string()), std::string::npos) << r.out;
+  const TDatabaseTarget target{"", TDriverKind::kSQLite, (home_ / "zoras.db").string()};
+  EXPECT_EQ(
+      OpenDatabase(target, {})->Query("SELECT COUNT(*) AS N FROM USR").FieldByName("N").AsInteger(),
+      3);
 }
 
 // Against the PostgreSQL test cluster: the alias's database gets the schema, in a schema
