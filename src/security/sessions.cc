@@ -7,6 +7,7 @@
 #include "base/messages.h"
 #include "base/utf8.h"
 #include "db/sql_text.h"
+#include "db/transaction.h"
 #include "security/activity.h"
 #include "security/session_exceptions.h"
 #include "security/users.h"
@@ -86,21 +87,29 @@ std::string TSESBODM::OpenSession(std::string_view user, std::string_view passwo
   context.SfApp = std::string(application);
   FillUserContext(user);
 
-  std::optional<std::string> demand;
-  {
-    auto users = CreateOnConnection<TUSRBODM>(connection);
-    try {
-      users->CheckLogin(user, password);
-    } catch (const EPasswordExpiredException& e) {
-      demand = e.what();
-    }
-  }
-  const std::string sid = NewSessionId();
-  StoreSession(user, sid, application);
-  context.SID = sid;
-  auto trail = CreateOnConnection<TACTBODM>(connection);
-  trail->RecordSessionEvent(kProgramName, "I");
-  if (demand) throw EPasswordExpiredException(*demand, sid, std::string(user));
+  // One transaction: a valid login leaves its counter reset, its session and its trail
+  // together or not at all, while a refused one keeps the attempt it counted.
+  std::string sid;
+  RunInTransaction(
+      connection.dbZor(),
+      [&] {
+        std::optional<std::string> demand;
+        {
+          auto users = CreateOnConnection<TUSRBODM>(connection);
+          try {
+            users->CheckLogin(user, password);
+          } catch (const EPasswordExpiredException& e) {
+            demand = e.what();
+          }
+        }
+        sid = NewSessionId();
+        StoreSession(user, sid, application);
+        context.SID = sid;
+        auto trail = CreateOnConnection<TACTBODM>(connection);
+        trail->RecordSessionEvent(kProgramName, "I");
+        if (demand) throw EPasswordExpiredException(*demand, sid, std::string(user));
+      },
+      TOnRefusal::kKeep);
   return sid;
 }
 
@@ -147,11 +156,14 @@ void TSESBODM::CheckSession(std::string_view sid) {
 void TSESBODM::CloseSession(std::string_view sid) {
   FindValidSession(sid);
   qSES.Close();
-  TSqlParams params;
-  params.Set("SID", TValue::Text(std::string(sid)));
-  RequireConnection().dbZor().Execute(kDeleteSession, params);
-  auto trail = CreateOnConnection<TACTBODM>(RequireConnection());
-  trail->RecordSessionEvent(kProgramName, "O");
+  TDM& connection = RequireConnection();
+  RunInTransaction(connection.dbZor(), [&] {
+    TSqlParams params;
+    params.Set("SID", TValue::Text(std::string(sid)));
+    connection.dbZor().Execute(kDeleteSession, params);
+    auto trail = CreateOnConnection<TACTBODM>(connection);
+    trail->RecordSessionEvent(kProgramName, "O");
+  });
 }
 
 }  // namespace zoras

@@ -6,6 +6,7 @@
 #include "base/regional.h"
 #include "base/utf8.h"
 #include "db/sql_text.h"
+#include "db/transaction.h"
 #include "packet/base64.h"
 #include "packet/packet_writer.h"
 #include "security/activity.h"
@@ -107,9 +108,11 @@ void TUSRBODM::RecordUser(std::string_view kind) {
 }
 
 void TUSRBODM::CountFailedAttempt() {
+  TSavepoint step(RequireConnection().dbZor(), "zoras_usr_count");
   try {
     qUSR.FieldByName("GslNap").SetInteger(qUSR.FieldByName("GslNap").AsInteger() + 1);
     SaveUser();
+    step.Keep();
   } catch (const std::exception&) {
     // The refusal that follows is what the caller needs to see.
   }
@@ -147,9 +150,12 @@ void TUSRBODM::RecordUnknownUser(std::string_view user) {
   if (failed.IsEmpty()) {
     TSqlParams params;
     params.Set("USRATH", TValue::Text(name)).Set("DANVNS", TValue::DateTime(Now()));
+    TSavepoint step(connection.dbZor(), "zoras_usrath");
     try {
       connection.dbZor().Execute(kInsertFailedLogin, params);
+      step.Keep();
     } catch (const EDatabaseError&) {
+      step.Undo();
       // Another request inserted the name at the same moment; its row is read below.
     }
     failed.Open();
@@ -226,6 +232,13 @@ void TUSRBODM::CheckLogin(std::string_view user, std::string_view password) {
 }
 
 void TUSRBODM::ChangePassword(std::string_view new_password, std::string_view confirmation) {
+  // The stored password stays even when the login with it is then refused.
+  RunInTransaction(
+      RequireConnection().dbZor(), [&] { ChangeAndCheck(new_password, confirmation); },
+      TOnRefusal::kKeep);
+}
+
+void TUSRBODM::ChangeAndCheck(std::string_view new_password, std::string_view confirmation) {
   const std::string user = RequireConnection().CallContext().Usr;
   if (!FindUser(user)) throw ESessionSecurityException(Msg(msg::ecUserNoRights, {user}));
   if (new_password != confirmation)

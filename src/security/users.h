@@ -50,6 +50,7 @@ class TUSRBODM : public TBODM {
   TFQuery qUSR{this, "qUSR"};
 
  private:
+  void ChangeAndCheck(std::string_view new_password, std::string_view confirmation);
   // Writes the changed columns of the found row and records "^".
   void SaveUser();
   // Records `kind` for the found user.

@@ -6,6 +6,7 @@
 #include "base/errors.h"
 #include "base/messages.h"
 #include "db/database.h"
+#include "db/transaction.h"
 #include "packet/value.h"
 
 namespace zoras {
@@ -45,41 +46,6 @@ std::string ErrorClassName(const std::exception& e) {
   return "Exception";
 }
 
-// One attempt of a counter update. Inside the caller's transaction the attempt runs under
-// a savepoint: on PostgreSQL a failed statement (a lost race on GENID's primary key, say)
-// would otherwise spoil the whole transaction, and the next attempt with it. Outside a
-// transaction every statement commits on its own and nothing needs undoing.
-class TAttempt {
- public:
-  explicit TAttempt(TDbConnection& db) : db_(db), savepoint_(db.InTransaction()) {
-    if (savepoint_) db_.Execute("SAVEPOINT zoras_counter");
-  }
-  ~TAttempt() { Undo(); }
-  TAttempt(const TAttempt&) = delete;
-  TAttempt& operator=(const TAttempt&) = delete;
-
-  // Keeps what the attempt changed. Throws the database's error.
-  void Keep() {
-    if (!savepoint_) return;
-    savepoint_ = false;
-    db_.Execute("RELEASE SAVEPOINT zoras_counter");
-  }
-  // Undoes what the attempt changed; a failure here only makes the next attempt fail too.
-  void Undo() noexcept {
-    if (!savepoint_) return;
-    savepoint_ = false;
-    try {
-      db_.Execute("ROLLBACK TO SAVEPOINT zoras_counter");
-      db_.Execute("RELEASE SAVEPOINT zoras_counter");
-    } catch (const std::exception&) {
-    }
-  }
-
- private:
-  TDbConnection& db_;
-  bool savepoint_;
-};
-
 }  // namespace
 
 int64_t TIDBODM::NextId(std::string_view key) {
@@ -90,7 +56,7 @@ int64_t TIDBODM::NextId(std::string_view key) {
   TDbConnection& db = RequireConnection().dbZor();
   for (int attempt = 0; attempt < kIdUpdateAttempts; ++attempt) {
     try {
-      TAttempt scope(db);
+      TSavepoint scope(db, "zoras_counter");
       qID.SQL().SetText("SELECT " + k + " FROM ID WHERE Id = 1");
       qID.Open();
       if (qID.IsEmpty()) continue;  // no counter row: nothing to update
@@ -141,7 +107,7 @@ int64_t TGENIDBODM::NextGenId(std::string_view name) {
   TDbConnection& db = RequireConnection().dbZor();
   for (int attempt = 0; attempt < kIdUpdateAttempts; ++attempt) {
     try {
-      TAttempt scope(db);
+      TSavepoint scope(db, "zoras_counter");
       qGENID.SQL().SetText("SELECT ID FROM GENID WHERE GENNAME = :GENNAME");
       qGENID.ParamByName("GENNAME").AsValue(gen_name);
       qGENID.Open();
