@@ -58,11 +58,11 @@ inline std::string Cookie(std::string_view sid, std::string_view usr) {
   return "SID=" + std::string(sid) + "\r\nUSR=" + std::string(usr);
 }
 
-// Calls `operation` of `intf` ("IZORPoslovalnica") on the server at `port`. `cookie`
+// The HTTP request of a call of `operation` of `intf` ("IZORPoslovalnica"). `cookie`
 // empty: no session header.
-inline TSoapReply CallSoap(uint16_t port, std::string_view intf, std::string_view operation,
-                           const std::vector<std::pair<std::string, std::string>>& params,
-                           std::string_view cookie = {}) {
+inline std::string SoapRequest(std::string_view intf, std::string_view operation,
+                               const std::vector<std::pair<std::string, std::string>>& params,
+                               std::string_view cookie = {}) {
   const std::string unit = intf == "IZORCentrala" ? "UZORCentralaIntf"
                            : intf == "IRAVOravuv" ? "URAVOravuvIntf"
                                                   : "UZORPoslovalnicaIntf";
@@ -77,13 +77,13 @@ inline TSoapReply CallSoap(uint16_t port, std::string_view intf, std::string_vie
   for (const auto& [name, value] : params)
     body += "<" + name + ">" + XmlText(value) + "</" + name + ">";
   body += "</" + std::string(operation) + "></soap:Body></soap:Envelope>";
+  return Post("/soap/" + std::string(intf), body,
+              "SOAPAction: \"" + ns + "#" + std::string(operation) + "\"\r\n");
+}
 
+// Reads an HTTP response to a SOAP call.
+inline TSoapReply ParseSoapReply(const std::string& response) {
   TSoapReply reply;
-  RawConnection c(port);
-  if (!c.Ok() || !c.Send(Post("/soap/" + std::string(intf), body,
-                              "SOAPAction: \"" + ns + "#" + std::string(operation) + "\"\r\n")))
-    return reply;
-  const std::string response = c.ReadResponse();
   reply.status = StatusOf(response);
   reply.body = BodyOf(response);
   pugi::xml_document doc;
@@ -108,6 +108,21 @@ inline TSoapReply CallSoap(uint16_t port, std::string_view intf, std::string_vie
   }
   for (const pugi::xml_node v : first.children()) reply.values[v.name()] = v.text().get();
   return reply;
+}
+
+// The session identifier in a Login result packet; empty when there is none.
+inline std::string SidOf(const std::string& login_packet) {
+  const size_t at = login_packet.find("SID=\"");
+  return at == std::string::npos ? std::string() : login_packet.substr(at + 5, 32);
+}
+
+// Calls the operation on a new connection to the server at `port`.
+inline TSoapReply CallSoap(uint16_t port, std::string_view intf, std::string_view operation,
+                           const std::vector<std::pair<std::string, std::string>>& params,
+                           std::string_view cookie = {}) {
+  RawConnection c(port);
+  if (!c.Ok() || !c.Send(SoapRequest(intf, operation, params, cookie))) return {};
+  return ParseSoapReply(c.ReadResponse());
 }
 
 }  // namespace zoras::testing
