@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "bench_database.h"
 #include "db/database.h"
 
 namespace zoras {
@@ -27,70 +28,29 @@ CREATE TABLE BENCH_OSB (
 CREATE SEQUENCE BENCH_SEQ START WITH 1 INCREMENT BY 1;
 )sql";
 
-// One database per driver for the whole run: a file in a temporary folder, or a private
-// schema of the PostgreSQL test database. Removed at exit.
-class TBenchDatabase {
- public:
-  explicit TBenchDatabase(TDriverKind driver) {
-    const std::string unique = std::to_string(getpid());
-    target_.driver = driver;
-    if (driver == TDriverKind::kSQLite) {
-      folder_ = std::filesystem::temp_directory_path() / ("zoras_db_bench_" + unique);
-      std::filesystem::create_directories(folder_);
-      target_.database = (folder_ / "bench.db").string();
-      CreateDatabase(target_, login_)->ExecuteScript(DialectSetupScript(driver));
-    } else {
-      const char* pg = std::getenv("ZORAS_TEST_PG");
-      if (pg == nullptr || *pg == '\0') return;
-      if (const char* user = std::getenv("ZORAS_TEST_PG_USER")) login_.user = user;
-      admin_ = target_;
-      admin_.database = pg;
-      schema_ = "zb_" + unique;
-      OpenDatabase(admin_, login_)->ExecuteScript("CREATE SCHEMA " + schema_);
-      target_.database = admin_.database + " options='-csearch_path=" + schema_ + "'";
-      OpenDatabase(target_, login_)->ExecuteScript(DialectSetupScript(driver));
-    }
-    conn_ = OpenDatabase(target_, login_);
-    conn_->ExecuteScript(kSchema);
-    conn_->Begin();
-    for (int id = 1; id <= kRows; ++id) {
-      conn_->Execute(
-          "INSERT INTO BENCH_OSB (ID, SfOsb, Naziv, Znesek, Dan) VALUES (:ID, :S, :N, :Z, :D)",
-          {{"ID", TValue::Integer(id)},
-           {"S", TValue::Text("S" + std::to_string(id))},
-           {"N", TValue::Text("Naziv komitenta " + std::to_string(id))},
-           {"Z", TValue::Decimal(std::to_string(id) + ".25")},
-           {"D", TValue::Date(TDateTime::Encode(2008, 3, 5).AddDays(id % 365))}});
-    }
-    conn_->Commit();
+// The benchmark table, filled with kRows rows; null on PostgreSQL when not configured.
+std::unique_ptr<TBenchDatabase> MakeDatabase(TDriverKind driver) {
+  auto db = std::make_unique<TBenchDatabase>(driver, kSchema);
+  TDbConnection* conn = db->Connection();
+  if (conn == nullptr) return db;
+  conn->Begin();
+  for (int id = 1; id <= kRows; ++id) {
+    conn->Execute(
+        "INSERT INTO BENCH_OSB (ID, SfOsb, Naziv, Znesek, Dan) VALUES (:ID, :S, :N, :Z, :D)",
+        {{"ID", TValue::Integer(id)},
+         {"S", TValue::Text("S" + std::to_string(id))},
+         {"N", TValue::Text("Naziv komitenta " + std::to_string(id))},
+         {"Z", TValue::Decimal(std::to_string(id) + ".25")},
+         {"D", TValue::Date(TDateTime::Encode(2008, 3, 5).AddDays(id % 365))}});
   }
-
-  ~TBenchDatabase() {
-    conn_.reset();
-    try {
-      if (!schema_.empty())
-        OpenDatabase(admin_, login_)->ExecuteScript("DROP SCHEMA " + schema_ + " CASCADE");
-    } catch (const EZoras&) {
-    }
-    std::error_code ec;
-    if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
-  }
-
-  // Null on PostgreSQL when the test database is not configured.
-  TDbConnection* Connection() const { return conn_.get(); }
-
- private:
-  TDatabaseTarget target_, admin_;
-  TDatabaseLogin login_;
-  std::filesystem::path folder_;
-  std::string schema_;
-  std::unique_ptr<TDbConnection> conn_;
-};
+  conn->Commit();
+  return db;
+}
 
 TDbConnection* Connection(TDriverKind driver) {
-  static const auto sqlite = std::make_unique<TBenchDatabase>(TDriverKind::kSQLite);
+  static const auto sqlite = MakeDatabase(TDriverKind::kSQLite);
   if (driver == TDriverKind::kSQLite) return sqlite->Connection();
-  static const auto postgres = std::make_unique<TBenchDatabase>(TDriverKind::kPostgreSQL);
+  static const auto postgres = MakeDatabase(TDriverKind::kPostgreSQL);
   return postgres->Connection();
 }
 

@@ -17,7 +17,10 @@ namespace {
 
 constexpr std::string_view kProgramName = "ZORAS";
 constexpr std::string_view kFindSession = "SELECT * FROM SES WHERE SID = :SID";
-constexpr std::string_view kRenewSession = "UPDATE SES SET TID = :TID WHERE SID = :SID";
+// Renews the session only while it is still valid, so a check racing with the expiry
+// or with a login that takes the row over cannot revive it.
+constexpr std::string_view kRenewSession =
+    "UPDATE SES SET TID = :TID WHERE SID = :SID AND TID >= :EXPIRED";
 constexpr std::string_view kDeleteSession = "DELETE FROM SES WHERE SID = :SID";
 constexpr std::string_view kUserSessions =
     "SELECT SID, TID FROM SES WHERE Usr = :USR ORDER BY Usr, SID";
@@ -139,11 +142,13 @@ void TSESBODM::StoreSession(std::string_view user, std::string_view sid,
 }
 
 void TSESBODM::CheckSession(std::string_view sid) {
-  FindValidSession(sid);
+  const TDateTime now = Now();
   TSqlParams params;
-  params.Set("TID", TValue::DateTime(Now())).Set("SID", TValue::Text(std::string(sid)));
+  params.Set("TID", TValue::DateTime(now))
+      .Set("SID", TValue::Text(std::string(sid)))
+      .Set("EXPIRED", TValue::DateTime(now.AddMs(-int64_t{timeout_minutes_} * kMsPerMinute)));
   if (RequireConnection().dbZor().Execute(kRenewSession, params) != 1) ThrowRelogin();
-  // Read again: the row may have gone or been taken over between the check and the renewal.
+  // Read the row again: it may have gone between the renewal and now.
   FindValidSession(sid);
   TCallContext& context = RequireConnection().CallContext();
   context.SID = qSES.FieldByName("SID").AsString();
