@@ -23,6 +23,18 @@ SPECIAL_STRINGS = [
 BIG_STRING = ("<ROW A=\"1\" B='\u010d'/>\r\n" * 52429)[: 1 << 20]
 
 
+def stop_process(proc):
+    """Stops a server process with SIGTERM (SIGKILL after 60 s); returns its exit status."""
+    if proc.poll() is None:
+        proc.send_signal(signal.SIGTERM)
+        try:
+            proc.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+    return proc.returncode
+
+
 class SoapTestServer:
     def __init__(self):
         binary = os.environ.get("ZORAS_SOAP_TEST_SERVER")
@@ -49,15 +61,9 @@ class SoapTestServer:
 
     def stop(self):
         """Stops the server; returns its exit status (0 when it shut down cleanly)."""
-        if self._proc.poll() is None:
-            self._proc.send_signal(signal.SIGTERM)
-            try:
-                self._proc.wait(timeout=60)
-            except subprocess.TimeoutExpired:
-                self._proc.kill()
-                self._proc.wait()
+        code = stop_process(self._proc)
         self._proc.stdout.close()
-        return self._proc.returncode
+        return code
 
     def stop_cleanly(self):
         """Stops the server and fails unless it exited with status 0."""

@@ -15,6 +15,8 @@ import unittest
 import urllib.request
 import xml.etree.ElementTree as ET
 
+from soap_server import stop_process
+
 import zeep
 from zeep.exceptions import Fault
 
@@ -113,14 +115,7 @@ class DemoServer:
 
     def stop(self):
         """Stops the server with SIGTERM; returns its exit status."""
-        if self._proc.poll() is None:
-            self._proc.send_signal(signal.SIGTERM)
-            try:
-                self._proc.wait(timeout=60)
-            except subprocess.TimeoutExpired:
-                self._proc.kill()
-                self._proc.wait()
-        return self._proc.returncode
+        return stop_process(self._proc)
 
     def remove(self):
         shutil.rmtree(self.home, ignore_errors=True)
