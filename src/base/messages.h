@@ -188,8 +188,6 @@ inline constexpr TMessage ecNonPositiveBase{"ecNonPositiveBase",
 
 // Security: sessions, users, passwords, rights
 inline constexpr TMessage ecSessionRelogin{"ecSessionRelogin", "Potrebna je ponovna prijava !"};
-inline constexpr TMessage ecSoapHeadersUnsupported{
-    "ecSoapHeadersUnsupported", "INTERNAL ERROR: SOAP HEADER-ji NISO PODPRTI !"};
 inline constexpr TMessage ecUserNoRights{"ecUserNoRights", "Uporabnik %s nima dovolj pravic !"};
 inline constexpr TMessage ecUserInactive{"ecUserInactive", "Uporabnik %s ni aktiven !"};
 inline constexpr TMessage ecAccessDenied{"ecAccessDenied", "Dostop do \"%s\" ni dovoljen !"};

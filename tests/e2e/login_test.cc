@@ -14,6 +14,8 @@
 #include "e2e/service_fixture.h"
 #include "host/boot_settings.h"
 #include "host/debug_log.h"
+#include "settings/euro.h"
+#include "settings/iniset.h"
 
 namespace zoras {
 namespace {
@@ -365,6 +367,24 @@ TEST_P(LoginTest, TheBranchFrameLogsEachCallAndHeadquartersNothing) {
             "USR=: TZORPoslovalnica.LogOut: START\r\n"
             "USR=ana: TZORPoslovalnica.LogOut: END\r\n");
   if (db_->Folder().empty()) std::filesystem::remove_all(folder);
+}
+
+// The pool's first connection loads the process-wide settings before the server listens.
+TEST_P(LoginTest, StartingTheServerLoadsTheEuroChangeoverAndTheStartUpSwitches) {
+  db_->Run(
+      "INSERT INTO EUROOBD (OZNAKA, DANOD, SFVLTFROM, TCJVLTFAKTOR) VALUES "
+      "('ES', '2007-01-01 00:00:00', 'E', -1);\n"
+      "INSERT INTO INISET (KLJUC, Vrednost) VALUES ('PreverjanjeSoglasja', 'D');\n");
+  StartServer(10);
+  EXPECT_EQ(EuroSitKonv().SfVltFrom, "E");
+  EXPECT_EQ(EuroSitKonv().TcjVltFaktor, -1);
+  EXPECT_EQ(HomeCurrencyLabel(TDateTime::Encode(2006, 12, 31)), "SIT");
+  EXPECT_TRUE(PoslDjvLU().SgsCheck);
+  // A change in the table waits for the next start.
+  db_->Run("UPDATE INISET SET Vrednost = 'N'");
+  EXPECT_TRUE(PoslDjvLU().SgsCheck);
+  StartServer(10);
+  EXPECT_FALSE(PoslDjvLU().SgsCheck);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, LoginTest,
