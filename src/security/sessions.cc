@@ -21,6 +21,10 @@ constexpr std::string_view kFindSession = "SELECT * FROM SES WHERE SID = :SID";
 // or with a login that takes the row over cannot revive it.
 constexpr std::string_view kRenewSession =
     "UPDATE SES SET TID = :TID WHERE SID = :SID AND TID >= :EXPIRED";
+// The session with what the call context needs of its user, in one round trip.
+constexpr std::string_view kFindSessionUser =
+    "SELECT S.SID, S.Usr, S.TID, S.SfApp, U.Usr AS UsrRow, U.SfOrg, U.LimSfDjv "
+    "FROM SES S LEFT JOIN USR U ON U.Usr = S.Usr WHERE S.SID = :SID";
 constexpr std::string_view kDeleteSession = "DELETE FROM SES WHERE SID = :SID";
 constexpr std::string_view kUserSessions =
     "SELECT SID, TID FROM SES WHERE Usr = :USR ORDER BY Usr, SID";
@@ -149,13 +153,21 @@ void TSESBODM::CheckSession(std::string_view sid) {
       .Set("EXPIRED", TValue::DateTime(now.AddMs(-int64_t{timeout_minutes_} * kMsPerMinute)));
   if (RequireConnection().dbZor().Execute(kRenewSession, params) != 1) ThrowRelogin();
   // Read the row again: it may have gone between the renewal and now.
-  FindValidSession(sid);
-  TCallContext& context = RequireConnection().CallContext();
+  qSES.SQL().SetText(kFindSessionUser);
+  qSES.ParamByName("SID").AsString(sid);
+  qSES.Open();
+  if (qSES.IsEmpty() || !IsValid(qSES.FieldByName("TID").AsDateTime())) ThrowRelogin();
+  TDM& connection = RequireConnection();
+  TCallContext& context = connection.CallContext();
   context.SID = qSES.FieldByName("SID").AsString();
   context.Usr = qSES.FieldByName("Usr").AsString();
   context.SfApp = qSES.FieldByName("SfApp").AsString();
+  if (!qSES.FieldByName("UsrRow").IsNull()) {
+    context.SfOrg = static_cast<int>(qSES.FieldByName("SfOrg").AsInteger());
+    context.SfDjvList = QuotedCharList(
+        MergeActivityList(connection, context.Usr, qSES.FieldByName("LimSfDjv").AsString()), ",");
+  }
   qSES.Close();
-  FillUserContext(context.Usr);
 }
 
 void TSESBODM::CloseSession(std::string_view sid) {

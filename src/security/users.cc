@@ -262,12 +262,12 @@ void TUSRBODM::ChangeAndCheck(std::string_view new_password, std::string_view co
   CheckLogin(user, new_password);
 }
 
-std::string TUSRBODM::ActivityList() {
-  const std::string own = WithoutQuestionMark(qUSR.FieldByName("LimSfDjv").AsString());
+std::string MergeActivityList(TDM& connection, std::string_view user, std::string_view own_list) {
+  const std::string own = WithoutQuestionMark(std::string(own_list));
   if (own.empty()) return {};
   TSqlParams params;
-  params.Set("USR", qUSR.FieldByName("Usr").Value());
-  TMemTable groups = RequireConnection().dbZor().Query(kGroupActivities, params);
+  params.Set("USR", TValue::Text(std::string(user)));
+  TMemTable groups = connection.dbZor().Query(kGroupActivities, params);
   std::string merged = own;
   for (groups.First(); !groups.Eof(); groups.Next()) {
     const std::string letters = WithoutQuestionMark(groups.FieldByName("LimSfDjv").AsString());
@@ -276,6 +276,11 @@ std::string TUSRBODM::ActivityList() {
       if (merged.find(c) == std::string::npos) merged += c;
   }
   return merged;
+}
+
+std::string TUSRBODM::ActivityList() {
+  return MergeActivityList(RequireConnection(), qUSR.FieldByName("Usr").AsString(),
+                           qUSR.FieldByName("LimSfDjv").AsString());
 }
 
 std::string TUSRBODM::UserPacket(std::string_view user) {

@@ -20,6 +20,10 @@ inline constexpr int kMaxPasswordLength = 18;
 // the person is not found.
 std::string UserPersonName(TDM& connection, std::string_view user);
 
+// The activity letters of `user` whose own list (USR.LimSfDjv) is `own_list`: empty when
+// the own list is (no limit), else merged with the lists of the user's groups.
+std::string MergeActivityList(TDM& connection, std::string_view user, std::string_view own_list);
+
 class TUSRBODM : public TBODM {
  public:
   TUSRBODM();

@@ -285,6 +285,10 @@ TEST_P(LoginTest, LogoutEndsTheSession) {
   EXPECT_EQ(Value("SELECT COUNT(*) FROM SES"), "0");
   EXPECT_EQ(Value("SELECT Tbl FROM ACT WHERE SfAct = 'O'"), "ZORAS");
   EXPECT_EQ(Value("SELECT Id FROM ACT WHERE SfAct = 'O'"), "V=" + FileVersion());
+  // The check filled the call context the trail row reads.
+  EXPECT_EQ(Value("SELECT Usr FROM ACT WHERE SfAct = 'O'"), "ana");
+  EXPECT_EQ(Value("SELECT SfApp FROM ACT WHERE SfAct = 'O'"), "P");
+  EXPECT_EQ(Value("SELECT SfOrg FROM ACT WHERE SfAct = 'O'"), "1");
   EXPECT_EQ(Branch("Logout", {}, cookie).fault_string, "Potrebna je ponovna prijava !");
 }
 
