@@ -31,7 +31,10 @@ void TEUROOBDBODM::LoadEuroChangeover() {
   if (tblEUROOBD.FindByKey({TValue::Text("ES")})) {
     changeover.DanOd = tblEUROOBD.FieldByName("DANOD").AsDateTime();
     changeover.SfVltFrom = tblEUROOBD.FieldByName("SFVLTFROM").AsString();
-    changeover.TcjVltFaktor = static_cast<int>(tblEUROOBD.FieldByName("TCJVLTFAKTOR").AsInteger());
+    // An empty exponent leaves rates unchanged; read as 0 it would turn every rate into 1.
+    if (!tblEUROOBD.FieldByName("TCJVLTFAKTOR").IsNull())
+      changeover.TcjVltFaktor =
+          static_cast<int>(tblEUROOBD.FieldByName("TCJVLTFAKTOR").AsInteger());
   }
   Changeover() = changeover;
 }

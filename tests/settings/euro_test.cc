@@ -86,6 +86,15 @@ TEST_P(EuroTest, NegativeValueFailsOnlyInTheEuroPeriod) {
   EXPECT_EQ(ConvertRate(Day(2006, 12, 31), -1.5), -1.5);
 }
 
+// A row without an exponent leaves rates as they are instead of turning them into 1.
+TEST_P(EuroTest, AnEmptyExponentLeavesRatesUnchanged) {
+  dm_->dbZor().Execute(
+      "INSERT INTO EUROOBD (OZNAKA, DANOD, SFVLTFROM) VALUES ('ES', '2007-01-01 00:00:00', 'E')");
+  TBODM::CreateOnConnection<TEUROOBDBODM>(*dm_)->LoadEuroChangeover();
+  EXPECT_EQ(EuroSitKonv().TcjVltFaktor, 1);
+  EXPECT_EQ(ConvertRate(Day(2008, 1, 1), 239.64), 239.64);
+}
+
 TEST_P(EuroTest, WithoutTheRowEveryDateIsTheEuroPeriod) {
   LoadChangeover(Day(2007, 1, 1), "E", -1);
   dm_->dbZor().Execute("DELETE FROM EUROOBD");
