@@ -34,12 +34,12 @@ TValue TextOrNull(std::string_view text) {
 }
 
 // The common columns of every trail row, from the connection's call context.
-TSqlParams TrailParams(TDM& connection, std::string_view kind, std::string_view table,
-                       std::string_view id) {
+TSqlParams TrailParams(TDM& connection, std::string_view database_name, std::string_view kind,
+                       std::string_view table, std::string_view id) {
   const TCallContext& context = connection.CallContext();
   TSqlParams params;
   params.Set("SFACT", TValue::Text(std::string(kind)))
-      .Set("DB", TextOrNull(CutUtf8(connection.DatabaseName(), 8)))
+      .Set("DB", TextOrNull(CutUtf8(database_name, 8)))
       .Set("TBL", TValue::Text(CutUtf8(table, 20)))
       .Set("USR", TextOrNull(CutUtf8(context.Usr, 20)))
       .Set("CAS", TValue::DateTime(Now()))
@@ -102,10 +102,8 @@ void TACTBODM::RecordActivity(const TSqlDataSet& dataset, std::string_view kind,
                               std::string_view table_name, std::string_view key_field) {
   TDM& connection = RequireConnection();
   const TMemTable& data = dataset.DataSet();
-  TSqlParams params =
-      TrailParams(connection, kind, table_name, dataset.FieldByName(key_field).AsString());
-  if (!dataset.DatabaseName().empty())
-    params.Set("DB", TValue::Text(CutUtf8(dataset.DatabaseName(), 8)));
+  TSqlParams params = TrailParams(connection, dataset.DatabaseName(), kind, table_name,
+                                  dataset.FieldByName(key_field).AsString());
   for (const char* name : {"SfVp", "SfDog", "IdPog"}) {
     const int index = data.FindField(name);
     if (index >= 0 && !data.Field(index).IsNull())
@@ -122,7 +120,7 @@ void TACTBODM::RecordSessionEvent(std::string_view program, std::string_view kin
   TDM& connection = RequireConnection();
   std::string id(program);
   if (kind == "I" || kind == "O") id = "V=" + FileVersion();
-  TSqlParams params = TrailParams(connection, kind, program, id);
+  TSqlParams params = TrailParams(connection, connection.DatabaseName(), kind, program, id);
   InsertTrailRow(connection, params);
 }
 

@@ -66,7 +66,7 @@ bool TSESBODM::IsValid(TDateTime tid) const {
   return Now().Ms() - tid.Ms() <= int64_t{timeout_minutes_} * kMsPerMinute;
 }
 
-TNameValueList TSESBODM::ReadSessionHeader(const std::string* cookie) {
+TNameValueList TSESBODM::ReadSessionHeader(const std::optional<std::string>& cookie) {
   return cookie ? TNameValueList(*cookie) : TNameValueList();
 }
 
@@ -81,9 +81,15 @@ void TSESBODM::FillUserContext(std::string_view user) {
   TDM& connection = RequireConnection();
   auto users = CreateOnConnection<TUSRBODM>(connection);
   if (!users->FindUser(user)) return;
+  SetUserContext(user, users->qUSR.FieldByName("SfOrg").AsInteger(),
+                 users->qUSR.FieldByName("LimSfDjv").AsString());
+}
+
+void TSESBODM::SetUserContext(std::string_view user, int64_t sf_org, std::string_view own_list) {
+  TDM& connection = RequireConnection();
   TCallContext& context = connection.CallContext();
-  context.SfOrg = static_cast<int>(users->qUSR.FieldByName("SfOrg").AsInteger());
-  context.SfDjvList = QuotedCharList(users->ActivityList(), ",");
+  context.SfOrg = static_cast<int>(sf_org);
+  context.SfDjvList = QuotedCharList(MergeActivityList(connection, user, own_list), ",");
 }
 
 std::string TSESBODM::OpenSession(std::string_view user, std::string_view password,
@@ -162,11 +168,9 @@ void TSESBODM::CheckSession(std::string_view sid) {
   context.SID = qSES.FieldByName("SID").AsString();
   context.Usr = qSES.FieldByName("Usr").AsString();
   context.SfApp = qSES.FieldByName("SfApp").AsString();
-  if (!qSES.FieldByName("UsrRow").IsNull()) {
-    context.SfOrg = static_cast<int>(qSES.FieldByName("SfOrg").AsInteger());
-    context.SfDjvList = QuotedCharList(
-        MergeActivityList(connection, context.Usr, qSES.FieldByName("LimSfDjv").AsString()), ",");
-  }
+  if (!qSES.FieldByName("UsrRow").IsNull())
+    SetUserContext(context.Usr, qSES.FieldByName("SfOrg").AsInteger(),
+                   qSES.FieldByName("LimSfDjv").AsString());
   qSES.Close();
 }
 

@@ -3,6 +3,8 @@
 // has passed since its last call; every successful check renews it.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,7 +38,7 @@ class TSESBODM : public TBODM {
   void CloseSession(std::string_view sid);
 
   // The name=value list of a session header's Cookie text (SID, USR); empty without one.
-  static TNameValueList ReadSessionHeader(const std::string* cookie);
+  static TNameValueList ReadSessionHeader(const std::optional<std::string>& cookie);
 
   TFQuery qSES{this, "qSES"};
 
@@ -47,6 +49,9 @@ class TSESBODM : public TBODM {
   void FindValidSession(std::string_view sid);
   // Sets SfOrg and SfDjvList of the call context from the user, when the user exists.
   void FillUserContext(std::string_view user);
+  // Sets SfOrg and SfDjvList of the call context from the user's unit and own activity
+  // list.
+  void SetUserContext(std::string_view user, int64_t sf_org, std::string_view own_list);
   // Stores the new session: overwrites an expired row of the user when one can be
   // taken, else inserts a row.
   void StoreSession(std::string_view user, std::string_view sid, std::string_view application);

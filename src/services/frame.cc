@@ -31,8 +31,7 @@ void RunInFrame(const TServiceEnv& env, const TServiceDef& service, const TOpera
     auto session = TBODM::CreateFromPool<TSESBODM>(*env.pool, env.session_timeout_minutes);
     TOperationScope scope(call, *session, service);
     if (frame.session_check) {
-      const std::optional<std::string>& cookie = call.SessionCookie();
-      scope.Header() = TSESBODM::ReadSessionHeader(cookie ? &*cookie : nullptr);
+      scope.Header() = TSESBODM::ReadSessionHeader(call.SessionCookie());
       usr = scope.Header().Value("USR");
       session->CheckSession(scope.Header().Value("SID"));
     }
@@ -60,6 +59,13 @@ void LogoutWork(TOperationScope& scope) {
 void ChangePasswordWork(TOperationScope& scope) {
   auto users = TBODM::CreateOnConnection<TUSRBODM>(scope.Connection());
   users->ChangePassword(scope.Call().Str("ANewPassword"), scope.Call().Str("AConfirmPassword"));
+}
+
+TOperationWork SessionOperationWork(std::string_view name) {
+  if (name == "Login") return LoginWork;
+  if (name == "Logout") return LogoutWork;
+  if (name == "ChangePassword") return ChangePasswordWork;
+  return NotImplementedWork;
 }
 
 void NotImplementedWork(TOperationScope& scope) {

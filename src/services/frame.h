@@ -71,6 +71,9 @@ void LoginWork(TOperationScope& scope);
 void LogoutWork(TOperationScope& scope);
 // The body of ChangePassword for the session's user.
 void ChangePasswordWork(TOperationScope& scope);
+// The work of a session operation (Login, Logout, ChangePassword) by its name; for any
+// other name NotImplementedWork.
+TOperationWork SessionOperationWork(std::string_view name);
 // The work of an operation whose code is not built yet: the not-implemented failure,
 // after the frame's session check.
 void NotImplementedWork(TOperationScope& scope);

@@ -314,9 +314,7 @@ TEST_P(LoginTest, SimultaneousLoginsNeverShareASessionRow) {
     threads.emplace_back([&, i] {
       const TSoapReply r = testing::CallSoap(server_->Port(), "IZORPoslovalnica", "Login",
                                              {{"AUsername", "ana"}, {"APassword", "Ana2026!"}});
-      const size_t at = r.Result().find("SID=\"");
-      if (at != std::string::npos)
-        cookies[i] = testing::Cookie(r.Result().substr(at + 5, 32), "ana");
+      cookies[i] = testing::Cookie(testing::SidOf(r.Result()), "ana");
     });
   for (auto& t : threads) t.join();
   std::set<std::string> distinct(cookies.begin(), cookies.end());
@@ -328,9 +326,8 @@ TEST_P(LoginTest, SimultaneousLoginsNeverShareASessionRow) {
 TEST_P(LoginTest, HeadquartersNeedsItsOwnRight) {
   const TSoapReply hq = Hq("Login", {{"AUsername", "centrala"}, {"APassword", "Centrala1"}});
   ASSERT_FALSE(hq.fault) << hq.body;
-  const size_t at = hq.Result().find("SID=\"");
-  ASSERT_NE(at, std::string::npos);
-  const std::string sid = hq.Result().substr(at + 5, 32);
+  const std::string sid = testing::SidOf(hq.Result());
+  ASSERT_EQ(sid.size(), 32u) << hq.Result();
   EXPECT_EQ(Value("SELECT SfApp FROM SES WHERE SID = '" + sid + "'"), "C");
   EXPECT_EQ(Value("SELECT SfApp FROM ACT WHERE SfAct = 'I'"), "C");
   const std::string cookie = testing::Cookie(sid, "centrala");

@@ -96,8 +96,7 @@ class TServiceTest : public TSchemaDatabaseTest {
     const testing::TSoapReply r = Branch("Login", {{"AUsername", user}, {"APassword", password}});
     std::string sid;
     if (!r.fault) {
-      const size_t at = r.Result().find("SID=\"");
-      if (at != std::string::npos) sid = r.Result().substr(at + 5, 32);
+      sid = testing::SidOf(r.Result());
     } else if (r.detail_class == "EPasswordExpiredException") {
       sid = r.detail.count("SID") ? r.detail.at("SID") : "";
     }

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "db/dm_test_util.h"
 #include "settings/iniset.h"
 #include "support/schema_db.h"
 
@@ -13,15 +14,6 @@ namespace zoras {
 namespace {
 
 TDateTime Day(int year, int month, int day) { return TDateTime::Encode(year, month, day); }
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EZoras& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
 
 class EuroTest : public TSchemaDatabaseTest {
  protected:
@@ -81,7 +73,7 @@ TEST_P(EuroTest, ExponentIsAppliedInTheEuroPeriod) {
 
 TEST_P(EuroTest, NegativeValueFailsOnlyInTheEuroPeriod) {
   LoadChangeover(Day(2007, 1, 1), "E", 1);
-  EXPECT_EQ(ErrorOf([] { ConvertRate(Day(2007, 1, 1), -1.5); }),
+  EXPECT_EQ(ErrorText([] { ConvertRate(Day(2007, 1, 1), -1.5); }),
             "Cannot raise non positive base to power");
   EXPECT_EQ(ConvertRate(Day(2006, 12, 31), -1.5), -1.5);
 }

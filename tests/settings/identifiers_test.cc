@@ -12,19 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "db/dm_test_util.h"
 #include "support/schema_db.h"
 
 namespace zoras {
 namespace {
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EZoras& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
 
 class IdentifiersTest : public TSchemaDatabaseTest {
  protected:
@@ -119,12 +111,12 @@ TEST_P(IdentifiersTest, IdActAndKatOsbIdComeFromTheirSequences) {
 TEST_P(IdentifiersTest, KeyThatIsNoPlainNameIsRefused) {
   for (const char* key : {"", "IDPOO = IDPOO; --", "IDPOO,SfOsb", "ID POO", "IDPOO'", "1ID",
                           "ID.IDPOO", "Id\xC4\x8D"}) {
-    EXPECT_EQ(ErrorOf([&] { ids_->NextId(key); }),
+    EXPECT_EQ(ErrorText([&] { ids_->NextId(key); }),
               "TIDBODM: invalid SQL name '" + std::string(key) + "'");
   }
   for (const auto& [table, column] : std::vector<std::pair<std::string, std::string>>{
            {"ACT", "IDACT_SEQ; DROP TABLE ID"}, {"", ""}, {"A CT", "IDACT"}}) {
-    EXPECT_NE(ErrorOf([&] { ids_->NextSequenceValue(table, column); }).find("invalid SQL name"),
+    EXPECT_NE(ErrorText([&] { ids_->NextSequenceValue(table, column); }).find("invalid SQL name"),
               std::string::npos)
         << table << "/" << column;
   }
@@ -133,10 +125,10 @@ TEST_P(IdentifiersTest, KeyThatIsNoPlainNameIsRefused) {
 
 TEST_P(IdentifiersTest, CounterThatNeverUpdatesFailsAfterEveryAttempt) {
   // Every attempt fails: no such column, and no counter row.
-  EXPECT_EQ(ErrorOf([&] { ids_->NextId("NOSUCHKEY"); }),
+  EXPECT_EQ(ErrorText([&] { ids_->NextId("NOSUCHKEY"); }),
             "Posodabljanje zapisa v tabeli ID - stolpec NOSUCHKEY ni uspelo !");
   dm_->dbZor().Execute("DELETE FROM ID");
-  EXPECT_EQ(ErrorOf([&] { ids_->NextId("IDPOO"); }),
+  EXPECT_EQ(ErrorText([&] { ids_->NextId("IDPOO"); }),
             "Posodabljanje zapisa v tabeli ID - stolpec IDPOO ni uspelo !");
 }
 
@@ -145,7 +137,7 @@ TEST_P(IdentifiersTest, FailedAttemptsLeaveTheCallersTransactionUsable) {
   TDbConnection& db = dm_->dbZor();
   db.Begin();
   EXPECT_EQ(ids_->NextId("IDPOO"), 1);
-  EXPECT_NE(ErrorOf([&] { ids_->NextId("NOSUCHKEY"); }), "(no error)");
+  EXPECT_NE(ErrorText([&] { ids_->NextId("NOSUCHKEY"); }), "(no error)");
   EXPECT_EQ(ids_->NextId("IDPOO"), 2);
   EXPECT_EQ(gen_->NextGenId("NETPOO.IDNETPOO"), 1);
   db.Commit();
@@ -215,7 +207,7 @@ TEST_P(IdentifiersTest, MissingSequenceNamesTheErrorClassAndTheSequence) {
     const char* base;
   } cases[] = {{"NOSUCH", "COL", "NOSUCH_COL"}, {"NOSUCH", "", "NOSUCH"}, {"", "NOSUCH", "NOSUCH"}};
   for (const auto& c : cases) {
-    const std::string error = ErrorOf([&] { ids_->NextSequenceValue(c.table, c.column); });
+    const std::string error = ErrorText([&] { ids_->NextSequenceValue(c.table, c.column); });
     const std::string prefix =
         std::string("EDatabaseError: napaka pri sekvenci ") + c.base + "_SEQ. Sporočilo: ";
     ASSERT_EQ(error.substr(0, prefix.size()), prefix) << error;

@@ -56,13 +56,6 @@ constexpr TBranchOperation kOperations[] = {
     {"GetThirdRight", true, false},
 };
 
-TOperationWork WorkOf(std::string_view name) {
-  if (name == "Login") return LoginWork;
-  if (name == "Logout") return LogoutWork;
-  if (name == "ChangePassword") return ChangePasswordWork;
-  return NotImplementedWork;
-}
-
 }  // namespace
 
 void RegisterBranchService(TInvRegistry& registry, const TServiceEnv& env) {
@@ -74,7 +67,7 @@ void RegisterBranchService(TInvRegistry& registry, const TServiceEnv& env) {
     frame.session_check = op.session_check;
     frame.log_received = op.log_received;
     registry.SetHandler("IZORPoslovalnica", op.name,
-                        [&env, frame, work = WorkOf(op.name)](TInvocation& call) {
+                        [&env, frame, work = SessionOperationWork(op.name)](TInvocation& call) {
                           RunInFrame(env, service, frame, call, work);
                         });
   }

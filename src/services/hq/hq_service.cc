@@ -17,10 +17,7 @@ void RegisterHqService(TInvRegistry& registry, const TServiceEnv& env) {
     TOperationFrame frame;
     frame.log_name = name;
     frame.session_check = name != "Login";
-    TOperationWork work = NotImplementedWork;
-    if (name == "Login") work = LoginWork;
-    if (name == "Logout") work = LogoutWork;
-    if (name == "ChangePassword") work = ChangePasswordWork;
+    const TOperationWork work = SessionOperationWork(name);
     registry.SetHandler("IZORCentrala", name, [&env, frame, work](TInvocation& call) {
       RunInFrame(env, service, frame, call, work);
     });
